@@ -1,0 +1,37 @@
+#pragma once
+// The current picture: the picture file loaded last, decoded into a plain
+// 32-bit bitmap of its own size (the preview's image list `PreviewImages1`).
+#include <cstdint>
+#include <string>
+
+#include "core/image.h"
+
+namespace orvane {
+
+// Decodes a picture file by its extension (letter case ignored): ".bmp",
+// ".jpg"/".jpeg", ".ico", ".emf", ".wmf". Throws Error with the French text
+// ("Extension de fichier graphique inconnue (.%s)", "Erreur JPEG #%d", ...).
+Image32 DecodePictureFile(const std::wstring& path);
+
+class CurrentPicture {
+public:
+    // Steps 1 to 4 of loading: image 0 exists from the first call on; a
+    // missing file changes nothing and returns false; a decoding error
+    // propagates and keeps the previous picture. True when image 0 changed.
+    bool Load(const std::wstring& path);
+
+    bool HasImage() const { return hasImage_; }  // image 0 exists (maybe empty)
+    bool HasPicture() const { return hasImage_ && !image_.empty(); }
+    const Image32& Image() const { return image_; }
+    // Pixel (0, 0) as 0xAARRGGBB; throws when there is no picture.
+    std::uint32_t TopLeftPixel() const;
+
+    // For tests and callers that already hold pixels.
+    void Set(Image32 image);
+
+private:
+    bool hasImage_ = false;
+    Image32 image_;
+};
+
+}  // namespace orvane

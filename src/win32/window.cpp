@@ -1,0 +1,212 @@
+#include "win32/window.h"
+
+#include <map>
+#include <vector>
+
+#include "win32/strings.h"
+
+namespace win {
+
+namespace {
+
+const wchar_t kThisProp[] = L"orvane.window";
+
+std::wstring& TitleStorage() {
+    static std::wstring title = L"Orvane Wallpaper Changer";
+    return title;
+}
+
+void DefaultErrorHandler(HWND owner, const std::exception& e) {
+    ShowErrorBox(owner, Widen(e.what()));
+}
+
+ErrorHandler g_errorHandler = &DefaultErrorHandler;
+bool g_errorBoxOpen = false;
+
+struct ModalState {
+    bool running = false;
+    int result = 0;
+};
+std::map<HWND, ModalState>& Modals() {
+    static std::map<HWND, ModalState> m;
+    return m;
+}
+
+}  // namespace
+
+Window::~Window() {
+    if (hwnd_) {
+        ::RemovePropW(hwnd_, kThisProp);
+        HWND h = hwnd_;
+        hwnd_ = nullptr;
+        ::DestroyWindow(h);
+    }
+}
+
+Window* Window::FromHandle(HWND hwnd) {
+    return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProp)) : nullptr;
+}
+
+void Window::Create(const WindowClassSpec& cls, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
+                    int width, int height, HWND parent, HMENU menuOrId) {
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    if (!::GetClassInfoExW(inst, cls.name, &wc)) {
+        wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.style = cls.style;
+        wc.lpfnWndProc = &Window::StaticProc;
+        wc.hInstance = inst;
+        wc.hIcon = cls.icon;
+        wc.hIconSm = cls.smallIcon;
+        wc.hCursor = cls.cursor ? cls.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = cls.background;
+        wc.lpszClassName = cls.name;
+        ::RegisterClassExW(&wc);
+    }
+    HWND h = ::CreateWindowExW(exStyle, cls.name, title.c_str(), style, x, y, width, height, parent, menuOrId, inst,
+                               this);
+    if (!h) throw std::runtime_error("CreateWindowEx failed");
+}
+
+LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
+
+LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Window* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        self = static_cast<Window*>(cs->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetPropW(hwnd, kThisProp, self);
+    } else {
+        self = FromHandle(hwnd);
+    }
+    if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
+
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wp, lp);
+    } catch (const std::exception& e) {
+        ReportError(hwnd, e);
+    } catch (...) {
+        ReportUnknownError(hwnd);
+    }
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropW(hwnd, kThisProp);
+        self->hwnd_ = nullptr;
+        self->OnDestroyed();
+    }
+    return result;
+}
+
+void SetApplicationTitle(const std::wstring& title) { TitleStorage() = title; }
+const std::wstring& ApplicationTitle() { return TitleStorage(); }
+
+void SetErrorHandler(ErrorHandler handler) { g_errorHandler = handler ? handler : &DefaultErrorHandler; }
+
+void ReportError(HWND owner, const std::exception& e) noexcept {
+    try {
+        g_errorHandler(owner, e);
+    } catch (...) {
+    }
+}
+
+void ReportUnknownError(HWND owner) noexcept {
+    try {
+        ShowErrorBox(owner, L"Erreur inattendue");
+    } catch (...) {
+    }
+}
+
+bool ShowErrorBox(HWND owner, const std::wstring& text) {
+    if (g_errorBoxOpen) return false;
+    g_errorBoxOpen = true;
+    // Owned by a visible window only: a hidden owner would hide the box too.
+    HWND visibleOwner = (owner && ::IsWindowVisible(::GetAncestor(owner, GA_ROOT))) ? ::GetAncestor(owner, GA_ROOT)
+                                                                                     : nullptr;
+    ::MessageBoxW(visibleOwner, text.c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+    g_errorBoxOpen = false;
+    return true;
+}
+
+int RunModal(HWND dialog, HWND owner) {
+    auto& state = Modals()[dialog];
+    state.running = true;
+    state.result = 0;
+
+    // Disable every other enabled top-level window of this thread, as a modal
+    // form does; the tray's hidden window stays usable because it is never
+    // enabled-dependent (it receives notifications whatever its state).
+    std::vector<HWND> disabled;
+    std::pair<HWND, std::vector<HWND>*> walk{dialog, &disabled};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* list = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(p);
+            if (h != list->first && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) list->second->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    for (HWND h : disabled) ::EnableWindow(h, FALSE);
+    if (owner && ::IsWindowEnabled(owner)) {
+        ::EnableWindow(owner, FALSE);
+        disabled.push_back(owner);
+    }
+
+    ::ShowWindow(dialog, SW_SHOW);
+    ::SetForegroundWindow(dialog);
+    MSG msg;
+    while (Modals()[dialog].running) {
+        const BOOL r = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (r == 0) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave the outer loop too
+            Modals()[dialog].running = false;
+            Modals()[dialog].result = IDCANCEL;
+            break;
+        }
+        if (r == -1) break;
+        if (!::IsDialogMessageW(dialog, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    for (HWND h : disabled)
+        if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+    // Hide after re-enabling the owner so that activation returns to it.
+    if (::IsWindow(dialog)) ::ShowWindow(dialog, SW_HIDE);
+    const int result = Modals()[dialog].result;
+    Modals().erase(dialog);
+    return result;
+}
+
+void EndModal(HWND dialog, int result) {
+    auto it = Modals().find(dialog);
+    if (it == Modals().end()) {
+        ::ShowWindow(dialog, SW_HIDE);
+        return;
+    }
+    it->second.result = result;
+    it->second.running = false;
+    ::PostMessageW(dialog, WM_NULL, 0, 0);  // wake the nested loop
+}
+
+bool IsModalRunning(HWND dialog) {
+    auto it = Modals().find(dialog);
+    return it != Modals().end() && it->second.running;
+}
+
+void CenterOnScreen(HWND hwnd) {
+    RECT wr{};
+    ::GetWindowRect(hwnd, &wr);
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
+    const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    ::SetWindowPos(hwnd, nullptr, (sw - w) / 2, (sh - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE OuterSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu) {
+    RECT r{0, 0, clientWidth, clientHeight};
+    ::AdjustWindowRectEx(&r, style, menu ? TRUE : FALSE, exStyle);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace win

@@ -1,0 +1,94 @@
+#pragma once
+// One small base for every window of the programs: registers its class once,
+// keeps `this` in the window from WM_NCCREATE on, and turns exceptions thrown
+// by handlers into the application's error box, so nothing throws through a
+// Win32 callback.
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+namespace win {
+
+struct WindowClassSpec {
+    const wchar_t* name;
+    UINT style = CS_HREDRAW | CS_VREDRAW;
+    HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    HICON icon = nullptr;
+    HICON smallIcon = nullptr;
+    HCURSOR cursor = nullptr;  // nullptr: the arrow
+};
+
+class Window {
+public:
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window();
+
+    HWND hwnd() const { return hwnd_; }
+
+    // The Window object that owns hwnd, or nullptr for foreign windows.
+    static Window* FromHandle(HWND hwnd);
+
+protected:
+    void Create(const WindowClassSpec& cls, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
+                int width, int height, HWND parent, HMENU menuOrId = nullptr);
+
+    // One line per message in the derived classes; unhandled ones go to Default.
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(hwnd_, msg, wp, lp); }
+
+    // Called after WM_NCDESTROY; the handle is gone.
+    virtual void OnDestroyed() {}
+
+private:
+    static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    HWND hwnd_ = nullptr;
+};
+
+// ---- errors at the dispatch boundary --------------------------------------
+
+// Title of the standard message boxes ("Orvane Wallpaper Changer").
+void SetApplicationTitle(const std::wstring& title);
+const std::wstring& ApplicationTitle();
+
+// What to do with an exception caught at a dispatch boundary. The default
+// shows the error box (stop icon, application title, the error's text).
+using ErrorHandler = void (*)(HWND owner, const std::exception& e);
+void SetErrorHandler(ErrorHandler handler);
+void ReportError(HWND owner, const std::exception& e) noexcept;
+void ReportUnknownError(HWND owner) noexcept;
+
+// The standard error box. While one is open another error is not stacked on
+// it (timers keep ticking inside its modal loop); returns false then.
+bool ShowErrorBox(HWND owner, const std::wstring& text);
+
+// Runs `f` and reports anything it throws; for callbacks outside Window.
+template <typename F>
+void Guarded(HWND owner, F&& f) noexcept {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        ReportError(owner, e);
+    } catch (...) {
+        ReportUnknownError(owner);
+    }
+}
+
+// ---- modal windows ----------------------------------------------------------
+
+// Shows `dialog` modally: disables the other top-level windows of the thread,
+// runs a nested message loop (timers and the tray keep working) until
+// EndModal, then re-enables them. Returns the modal result.
+int RunModal(HWND dialog, HWND owner);
+void EndModal(HWND dialog, int result);
+bool IsModalRunning(HWND dialog);
+
+// Centres a top-level window on the primary screen's work area.
+void CenterOnScreen(HWND hwnd);
+
+// Outer size for a wanted client size.
+SIZE OuterSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu = false);
+
+}  // namespace win
