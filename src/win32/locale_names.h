@@ -1,0 +1,16 @@
+#pragma once
+// Month and weekday names from the user's regional settings.
+#include "core/calendar.h"
+
+namespace win {
+
+class UserLocaleNames : public orvane::LocaleNames {
+public:
+    std::string MonthName(int month) const override;
+    std::string ShortDayName(int weekday) const override;
+};
+
+// Today's date in local time.
+orvane::Date Today();
+
+}  // namespace win
