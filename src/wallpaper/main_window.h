@@ -3,9 +3,11 @@
 // wallpaper changer (settings, picture list, timers, the Active Desktop
 // interface) and the operations the other windows call.
 #include <windows.h>
-#include <shlobj.h>
+// wininet.h first: shlobj.h declares the Active Desktop types only after it.
 #include <wininet.h>
+#include <shlobj.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +60,8 @@ public:
     HMENU PopupMenu1 = nullptr;  // the tray menu (owned by TrayIcon1's file)
 
     // ---- controls ------------------------------------------------------------
-    HWND NewPanel1 = nullptr, NewPanel2 = nullptr, Label1 = nullptr, ListBox1 = nullptr;
+    // The two silver panels (button band, list area) are painted by the window.
+    HWND Label1 = nullptr, ListBox1 = nullptr;
     win::FlatButton ApplyBtn, ParamBtn, HelpBtn, CloseBtn, AddFileBtn, AddDirBtn, DelSelBtn, PreviewBtn;
 
     // ---- settings store ------------------------------------------------------
@@ -117,6 +120,12 @@ public:
     // Where this program's message boxes get their owner.
     HWND MessageOwner() const;
 
+    // The open-file dialog's multi-selection buffer as full paths, in order.
+    static std::vector<std::wstring> SplitOpenFileResult(const wchar_t* buffer);
+    static DWORD WallpaperStyleFor(std::int32_t mode);
+    // Tests write the wallpaper somewhere of their own.
+    void SetWallpaperPathForTests(std::wstring path) { wallpaperPathOverride_ = std::move(path); }
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -124,9 +133,12 @@ private:
     void CreateControls();
     void OnCommand(WPARAM wp, LPARAM lp);
     void OnTimer(UINT_PTR id);
-    void SetTrayBusy(bool busy);
+    void PaintPanels();
+    void DrawListItem(const DRAWITEMSTRUCT* di);
+    void GuardedChange(const std::function<void()>& change);
 
     bool hasArgument_ = false;
+    std::wstring wallpaperPathOverride_;
     HFONT font_ = nullptr;
     HBRUSH panelBrush_ = nullptr;
 };

@@ -2,6 +2,7 @@
 // RAII owners for the Win32 handles the programs hold. Each closes its
 // handle with the one function that matches how it was obtained.
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 

@@ -1,6 +1,7 @@
 #include "win32/window.h"
 
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 #include "win32/strings.h"

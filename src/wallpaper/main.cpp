@@ -1,0 +1,38 @@
+// Entry of the wallpaper changer.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "wallpaper/application.h"
+#include "win32/handles.h"
+#include "win32/window.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // One copy only: a second one ends at once, silently, and the first is
+    // not told. Any other failure to create the mutex does not stop the start.
+    win::Handle instanceMutex(::CreateMutexW(nullptr, FALSE, L"OrvaneWallPaper"));
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    win::ComApartment com;  // the Active Desktop object needs COM on this thread
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
+    ::InitCommonControlsEx(&icc);
+    win::SetApplicationTitle(L"Orvane Wallpaper Changer");
+
+    int argc = 0;
+    if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) ::LocalFree(argv);
+
+    std::unique_ptr<orvane::TfrmMain> main;
+    try {
+        main = orvane::CreateApplicationWindows(argc > 1);
+    } catch (const std::exception& e) {
+        win::ReportError(nullptr, e);
+        return 1;
+    }
+
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Shared by the in-process Windows tests: errors that the program would show
+// in its error box are recorded here instead, so no test blocks on a box.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+std::vector<std::wstring>& ReportedErrors();
+
+// Runs the thread's message queue for `ms` milliseconds (timers, posted messages).
+void PumpMessages(DWORD ms);
+
+// A fresh folder under the test prefix's temp folder, removed by the caller.
+std::wstring MakeTempFolder(const std::wstring& name);
+
+}  // namespace testing_support

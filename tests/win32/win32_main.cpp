@@ -1,0 +1,54 @@
+// Entry of the Windows-side tests: COM and common controls as the programs
+// have them, and the error box replaced by a recorder.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "win32/strings.h"
+#include "win32/window.h"
+#include "win32/test_support.h"
+
+namespace testing_support {
+
+std::vector<std::wstring>& ReportedErrors() {
+    static std::vector<std::wstring> errors;
+    return errors;
+}
+
+void PumpMessages(DWORD ms) {
+    const DWORD end = ::GetTickCount() + ms;
+    MSG msg;
+    do {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    } while (static_cast<LONG>(::GetTickCount() - end) < 0);
+}
+
+std::wstring MakeTempFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH + 1]{};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + name;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+}  // namespace testing_support
+
+int main(int argc, char** argv) {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
+    ::InitCommonControlsEx(&icc);
+    win::SetApplicationTitle(L"Orvane Wallpaper Changer");
+    win::SetErrorHandler([](HWND, const std::exception& e) {
+        testing_support::ReportedErrors().push_back(win::Widen(e.what()));
+    });
+    ::testing::InitGoogleTest(&argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    ::CoUninitialize();
+    return rc;
+}
