@@ -34,8 +34,11 @@ std::int32_t NextSequentialIndex(std::int32_t number, std::int32_t count);
 template <typename Exists>
 void RemoveMissing(std::vector<std::string>& list, Exists exists) {
     std::size_t out = 0;
-    for (std::size_t i = 0; i < list.size(); ++i)
-        if (!list[i].empty() && exists(list[i])) list[out++] = std::move(list[i]);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].empty() || !exists(list[i])) continue;
+        if (out != i) list[out] = std::move(list[i]);  // a self-move would empty the string
+        ++out;
+    }
     list.resize(out);
 }
 

@@ -1,0 +1,138 @@
+// The wallpaper changer started for real: single instance, the first start
+// with an empty store, the settings written back, the list file rules.
+#include <gtest/gtest.h>
+
+#include "e2e/wallpaper_fixture.h"
+
+namespace e2e {
+namespace {
+
+TEST_F(WallpaperTest, FirstStartWithEmptyStoreAsksForPicturesThenShowsTheMainWindow) {
+    Start();
+    EXPECT_EQ(AcceptMessageBox(), L"Il n'y a pas d'image. Configurez le logiciel");
+    HWND main = WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+
+    RECT rc;
+    ::GetClientRect(main, &rc);
+    EXPECT_EQ(rc.right, 361);
+    EXPECT_EQ(rc.bottom, 312);
+    const LONG style = ::GetWindowLongW(main, GWL_STYLE);
+    EXPECT_FALSE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+
+    for (const wchar_t* caption : {L"Appliquer", L"Paramètres", L"Aide", L"Réduire", L"Ajouter un fichier",
+                                   L"Ajouter un répertoire", L"Supprimer sélection", L"Afficher l'image"})
+        EXPECT_NE(Button(main, caption), nullptr) << std::string(caption, caption + wcslen(caption));
+    EXPECT_FALSE(::IsWindowEnabled(Button(main, L"Appliquer")));
+    EXPECT_EQ(GetText(FindChild(main, L"Static", nullptr)), L"Images :");
+    ASSERT_NE(ListBox(main), nullptr);
+    EXPECT_EQ(ListCount(main), 0);
+    const RECT list = ChildRect(ListBox(main));
+    EXPECT_EQ(list.left, 8);
+    EXPECT_EQ(list.top, 57 + 24);
+    EXPECT_EQ(list.right - list.left, 201);
+    EXPECT_EQ(list.bottom - list.top, 217);
+
+    Reduce(main);
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_TRUE(app_.Running());
+
+    // Every value of the store with its default, as strings.
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(Setting(L"FileName"), folder_ + L"piclist.cfg");
+    EXPECT_EQ(Setting(L"RunAtStartup"), L"1");
+    EXPECT_EQ(Setting(L"RunMode"), L"0");
+    EXPECT_EQ(Setting(L"Interval"), L"0");  // read only when RunMode is 1
+    EXPECT_EQ(Setting(L"Random"), L"1");
+    EXPECT_EQ(Setting(L"Number"), L"0");  // read only when Random is off
+    EXPECT_EQ(Setting(L"WallPaperMode"), L"2");
+    EXPECT_EQ(Setting(L"Calendar"), L"1");
+    EXPECT_EQ(Setting(L"CalL"), std::to_wstring(sw / 4 * 3));
+    EXPECT_EQ(Setting(L"CalT"), std::to_wstring(sh / 4 * 3));
+    EXPECT_EQ(Setting(L"CalR"), std::to_wstring(sw));
+    EXPECT_EQ(Setting(L"CalB"), std::to_wstring(sh));
+    EXPECT_EQ(Setting(L"MounthFont"), L"Arial");
+    EXPECT_EQ(Setting(L"DayFont"), L"Arial");
+    EXPECT_EQ(Setting(L"Day#"), L"Arial");
+    EXPECT_EQ(Setting(L"colMounth"), L"0");
+    EXPECT_EQ(Setting(L"colDay"), L"0");
+    EXPECT_EQ(Setting(L"colDayNumber"), L"0");
+    EXPECT_EQ(Setting(L"colActualDay"), L"255");
+    EXPECT_EQ(Setting(L"colNormalDay"), L"65535");
+    EXPECT_EQ(Setting(L"colNonWorkDay"), L"32896");
+    EXPECT_EQ(Setting(L"colWeekEnd"), L"16711680");
+    EXPECT_EQ(Setting(L"TransparentIcon"), L"1");
+    EXPECT_EQ(Setting(L"QuickIcon"), L"1");
+    EXPECT_EQ(Setting(L"RefDay"), L"1");
+    auto type = ReadValue(Root::CurrentUser, kConfigKey, L"CalL");
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->type, static_cast<DWORD>(REG_SZ));
+
+    EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, kRunValue).value_or(L"<none>"), exe_);
+    EXPECT_EQ(ReadBytes(ListFile()), "");  // an empty list is an empty file
+}
+
+TEST_F(WallpaperTest, ASecondCopyEndsAtOnceWithoutAWindow) {
+    Start();
+    ASSERT_NE(WaitForMessageBox(app_.Id(), kAppTitle), nullptr);
+    Process second = Process::Start(exe_);
+    const auto code = second.Wait(10000);
+    ASSERT_TRUE(code.has_value()) << "the second copy kept running";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(FindTopWindow(nullptr, nullptr, second.Id(), false), nullptr);
+    EXPECT_TRUE(app_.Running());
+}
+
+TEST_F(WallpaperTest, ANonStringValueStopsTheLoadWithItsError) {
+    ASSERT_TRUE(WriteDword(Root::CurrentUser, kConfigKey, L"RunMode", 1));
+    Start();
+    EXPECT_EQ(AcceptMessageBox(), L"Type de données incorrect pour 'RunMode'");
+    // The rest of the start-up tick is skipped: no "no picture" box, and the
+    // program runs on.
+    EXPECT_EQ(WaitForMessageBox(app_.Id(), kAppTitle, 1500), nullptr);
+    EXPECT_TRUE(app_.Running());
+}
+
+TEST_F(WallpaperTest, MissingFilesAndBlankLinesAreDroppedAtLoadButKeptUntilTheNextSave) {
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"un.bmp", 8, 8, 0x336699));
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"deux.bmp", 8, 8, 0x993366));
+    const std::string folder(pictures_.begin(), pictures_.end());
+    const std::string content = folder + "un.bmp\r\n\r\n" + folder + "absent.bmp\n" + folder + "deux.bmp\r" +
+                                "\r\n" + folder + "absent2.jpg\r\n";
+    ASSERT_TRUE(WriteBytes(ListFile(), content));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Calendar", L"0"));
+    Start(L"/montrer");
+    HWND main = WaitMainWindow(15000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ListItems(main), (std::vector<std::wstring>{L"un.bmp", L"deux.bmp"}));
+    EXPECT_EQ(ReadBytes(ListFile()), content);
+
+    Reduce(main);
+    EXPECT_EQ(ReadBytes(ListFile()), folder + "un.bmp\r\n" + folder + "deux.bmp\r\n");
+}
+
+TEST_F(WallpaperTest, HandEditedValuesFallBackToTheirDefaults) {
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RunMode", L"1"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Interval", L"abc"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"CalL", L"12x"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RefDay", L"9"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"MounthFont", L""));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RunAtStartup", L"0"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kRunKey, L"Autre programme", exe_));
+    Start();
+    AcceptMessageBox();
+    HWND main = WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    Reduce(main);
+    EXPECT_EQ(Setting(L"Interval"), L"30000");
+    EXPECT_EQ(Setting(L"CalL"), std::to_wstring(::GetSystemMetrics(SM_CXSCREEN) / 4 * 3));
+    EXPECT_EQ(Setting(L"RefDay"), L"1");
+    EXPECT_EQ(Setting(L"MounthFont"), L"");  // an existing empty string stays empty
+    EXPECT_FALSE(ReadString(Root::CurrentUser, kRunKey, kRunValue).has_value());
+    EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, L"Autre programme").value_or(L""), exe_);
+    DeleteValue(Root::CurrentUser, kRunKey, L"Autre programme");
+}
+
+}  // namespace
+}  // namespace e2e
