@@ -1,26 +1,110 @@
-// Placeholder until the about box lands.
 #include "wallpaper/about_box.h"
+
+#include "wallpaper/main_window.h"
+#include "win32/flat_button.h"
+#include "win32/handles.h"
 
 namespace orvane {
 
-struct TForm2::Impl {};
+namespace {
+
+constexpr int kClientWidth = 421, kClientHeight = 258;
+constexpr int kMemoWidth = 417, kMemoHeight = 193;
+constexpr int kOkWidth = 100, kOkHeight = 41;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // dialog border, close box only
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr COLORREF kSilver = RGB(0xC0, 0xC0, 0xC0);
+
+}  // namespace
+
+std::wstring AboutText() {
+    const std::wstring lines[] = {
+        L"",
+        L"",
+        L" ",
+        L"",
+        L" ",
+        L"",
+        L"",
+        L"Si vous voulez contacter l'auteur pour lui soumettre des modifications, des bugs, ou ",
+        L"toute autre remarque, envoyez un mail à :",
+        kContactAddress,
+        L"",
+        L"Amusez vous bien !",
+    };
+    std::wstring text;
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        if (i) text += L"\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+struct TForm2::Impl {
+    win::GdiObject font;
+    win::GdiObject silver;
+    HWND Memo1 = nullptr;
+    win::FlatButton SpeedButton1;
+};
 
 TForm2::TForm2() : impl_(std::make_unique<Impl>()) {}
 TForm2::~TForm2() = default;
+
 void TForm2::CreateHidden() {
+    impl_->font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                    L"MS Sans Serif"));
+    impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec spec{L"TForm2"};
-    Create(spec, 0, WS_CAPTION | WS_SYSMENU, L"Orvane WallPaper Changer", CW_USEDEFAULT, CW_USEDEFAULT, 430, 290,
-           nullptr);
+    spec.background = static_cast<HBRUSH>(impl_->silver.get());
+    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle);
+    HWND owner = frmMain() ? frmMain()->hwnd() : nullptr;
+    Create(spec, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner);
+    HFONT font = static_cast<HFONT>(impl_->font.get());
+    ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    impl_->Memo1 = ::CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", AboutText().c_str(),
+        WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL,
+        (kClientWidth - kMemoWidth) / 2, 0, kMemoWidth, kMemoHeight, hwnd(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kAboutMemoId)), ::GetModuleHandleW(nullptr), nullptr);
+    ::SendMessageW(impl_->Memo1, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    const int okTop = kMemoHeight + (kClientHeight - kMemoHeight - kOkHeight) / 2;
+    impl_->SpeedButton1.Create(hwnd(), (kClientWidth - kOkWidth) / 2, okTop, kOkWidth, kOkHeight, L"OK", {},
+                               kAboutOkId);
+    impl_->SpeedButton1.SetFont(font);
+    impl_->SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
+    win::CenterOnScreen(hwnd());
 }
-int TForm2::ShowModal() { return win::RunModal(hwnd(), nullptr); }
-bool TForm2::Visible() const { return ::IsWindowVisible(hwnd()) != FALSE; }
-void TForm2::BringToFront() { ::SetForegroundWindow(hwnd()); }
+
+int TForm2::ShowModal() {
+    HWND owner = frmMain() ? frmMain()->hwnd() : nullptr;
+    return win::RunModal(hwnd(), owner);
+}
+
+bool TForm2::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
+
+void TForm2::BringToFront() {
+    if (::IsIconic(hwnd())) ::ShowWindow(hwnd(), SW_RESTORE);
+    ::SetForegroundWindow(hwnd());
+}
+
+void TForm2::SpeedButton1Click() { win::EndModal(hwnd(), IDCANCEL); }
+
 LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE) {
-        win::EndModal(hwnd(), 2);
-        return 0;
+    switch (msg) {
+        case WM_CLOSE: SpeedButton1Click(); return 0;
+        case WM_CTLCOLORSTATIC:
+            // The read-only memo keeps the white of a text box.
+            if (reinterpret_cast<HWND>(lp) == impl_->Memo1) {
+                ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOW));
+                return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+            }
+            return Default(msg, wp, lp);
+        case WM_COMMAND: return 0;  // Enter and Escape press nothing
+        default: return Default(msg, wp, lp);
     }
-    return Default(msg, wp, lp);
 }
 
 }  // namespace orvane

@@ -1,31 +1,292 @@
-// Placeholder until the settings dialog lands.
 #include "wallpaper/param_dialog.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
 #include "wallpaper/main_window.h"
+#include "wallpaper/preview_window.h"
+#include "wallpaper/tray_icon.h"
+#include "win32/handles.h"
+#include "win32/strings.h"
+#include "win32/timer.h"
 
 namespace orvane {
 
-struct TParamfrm::Impl {};
+namespace {
+
+constexpr int kClientWidth = 344, kClientHeight = 359;
+constexpr int kTopBand = 41, kBottomBand = 312;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // close box only
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr COLORREF kSilver = RGB(0xC0, 0xC0, 0xC0);
+constexpr int kHoursMax = 23, kMinutesMin = 1, kMinutesMax = 59;
+
+const wchar_t* const kDays[] = {L"Dimanche", L"Lundi", L"Mardi", L"Mercredi", L"Jeudi", L"Vendredi", L"Samedi"};
+
+std::wstring WindowText(HWND h) {
+    const int n = ::GetWindowTextLengthW(h);
+    std::wstring text(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
+    const int got = ::GetWindowTextW(h, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return text;
+}
+
+}  // namespace
+
+struct TParamfrm::Impl {
+    win::GdiObject font;
+    win::GdiObject silver;
+    win::FlatButton CloseBtn;
+    win::FlatButton SpeedButton1;
+    // True while the dialog is the program's active window; switching to
+    // another program and back is not a new activation.
+    bool activeInProgram = false;
+};
 
 TParamfrm::TParamfrm(TfrmMain& main) : main_(main), impl_(std::make_unique<Impl>()) {}
 TParamfrm::~TParamfrm() = default;
+
 void TParamfrm::CreateHidden() {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    impl_->font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                    L"MS Sans Serif"));
+    impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec spec{L"TParamfrm"};
-    Create(spec, 0, WS_CAPTION | WS_SYSMENU, L"Paramétrage", CW_USEDEFAULT, CW_USEDEFAULT, 350, 390, nullptr);
-}
-int TParamfrm::ShowModal() { return win::RunModal(hwnd(), main_.hwnd()); }
-bool TParamfrm::Visible() const { return ::IsWindowVisible(hwnd()) != FALSE; }
-void TParamfrm::BringToFront() { ::SetForegroundWindow(hwnd()); }
-void TParamfrm::FillFromSettings(const WallpaperSettings&) {}
-void TParamfrm::SetQuickIconBox(bool) {}
-LRESULT TParamfrm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE) {
-        win::EndModal(hwnd(), 2);
-        return 0;
-    }
-    return Default(msg, wp, lp);
+    spec.background = static_cast<HBRUSH>(impl_->silver.get());
+    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle);
+    Create(spec, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, main_.hwnd());
+    ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(impl_->font.get()), FALSE);
+    CreateControls();
+    win::CenterOnScreen(hwnd());
 }
 
-void TfrmMain::ParamBtnClick() { Paramfrm->ShowModal(); }
+void TParamfrm::CreateControls() {
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    HFONT font = static_cast<HFONT>(impl_->font.get());
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id,
+                    DWORD exStyle = 0) {
+        HWND c = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
+        ::SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return c;
+    };
+    const DWORD check = BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP;
+    const DWORD firstRadio = BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP;
+    const DWORD radio = BS_AUTORADIOBUTTON;
+    const DWORD groupBox = BS_GROUPBOX | WS_GROUP;
+
+    // Band at the top: start with Windows, caption left of the box.
+    make(L"BUTTON", L"Démarrage automatique", check | BS_LEFTTEXT, 16, 12, 150, 17, kParamCheckBox1);
+
+    make(L"BUTTON", L"Affichage", groupBox, 8, 48, 184, 89, 0);
+    make(L"BUTTON", L"Tirage aléatoire", firstRadio, 24, 70, 160, 17, kParamRadioButton1);
+    make(L"BUTTON", L"Tirage séquentiel", radio, 24, 100, 160, 17, kParamRadioButton2);
+
+    make(L"BUTTON", L"Position", groupBox, 200, 48, 136, 89, 0);
+    make(L"BUTTON", L"Etiré", firstRadio, 216, 66, 112, 17, kParamRbFit);
+    make(L"BUTTON", L"Centré", radio, 216, 88, 112, 17, kParamRbCenter);
+    make(L"BUTTON", L"Mosaïque", radio, 216, 110, 112, 17, kParamRbTile);
+
+    make(L"BUTTON", L"Changement", groupBox, 8, 144, 328, 161, 0);
+    make(L"BUTTON", L"A chaque démarrage", firstRadio, 24, 164, 200, 17, kParamRadioButton3);
+    make(L"BUTTON", L"Toutes les ", radio, 24, 192, 72, 17, kParamRadioButton4);
+
+    // Hours and minutes: the arrows step the number within their range, the
+    // fields themselves take any text (checked by "ok").
+    auto number = [&](ParamControlId edit, ParamControlId upDown, int x, int lo, int hi, int pos) {
+        HWND e = make(L"EDIT", L"", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, 190, 44, 21, edit,
+                      WS_EX_CLIENTEDGE);
+        HWND u = make(UPDOWN_CLASSW, nullptr, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0,
+                      0, 0, 0, upDown);
+        ::SendMessageW(u, UDM_SETBUDDY, reinterpret_cast<WPARAM>(e), 0);
+        ::SendMessageW(u, UDM_SETRANGE32, lo, hi);
+        ::SendMessageW(u, UDM_SETPOS32, 0, pos);
+    };
+    number(kParamEdit1, kParamUpDown1, 100, 0, kHoursMax, 0);
+    make(L"STATIC", L"H et ", SS_LEFT, 150, 194, 28, 13, 0);
+    number(kParamEdit2, kParamUpDown2, 180, kMinutesMin, kMinutesMax, 5);
+    make(L"STATIC", L"mn", SS_LEFT, 230, 194, 24, 13, 0);
+
+    make(L"BUTTON", L"Calendrier", check | BS_LEFTTEXT, 24, 226, 90, 17, kParamCheckBox2);
+    make(L"STATIC", L"1er jour :", SS_LEFT, 140, 228, 52, 13, 0);
+    HWND combo = make(L"COMBOBOX", nullptr, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 196, 224, 124,
+                      200, kParamComboBox1);
+    for (const wchar_t* day : kDays) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+
+    make(L"BUTTON", L"Icones Transparentes", check | BS_LEFTTEXT, 24, 254, 140, 17, kParamCbTranspIcon);
+    make(L"BUTTON", L"Activation rapide", check, 24, 278, 140, 17, kParamQuickIcon);
+
+    impl_->CloseBtn.Create(hwnd(), 92, 319, 73, 33, L"ok", {}, kParamCloseBtn);
+    impl_->CloseBtn.SetFont(font);
+    impl_->CloseBtn.OnClick = [this] { CloseBtnClick(); };
+    impl_->SpeedButton1.Create(hwnd(), 180, 319, 73, 33, L"Annuler", {}, kParamSpeedButton1);
+    impl_->SpeedButton1.SetFont(font);
+    impl_->SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
+
+    // State as the window is created.
+    SetChecked(kParamCheckBox1, true);
+    SetChecked(kParamRadioButton1, true);
+    SetChecked(kParamRadioButton4, true);
+    SetChecked(kParamCheckBox2, true);
+    SetChecked(kParamCbTranspIcon, true);
+    SetChecked(kParamQuickIcon, false);
+}
+
+int TParamfrm::ShowModal() {
+    impl_->activeInProgram = false;
+    const int result = win::RunModal(hwnd(), main_.hwnd());
+    impl_->activeInProgram = false;
+    return result;
+}
+
+bool TParamfrm::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
+
+void TParamfrm::BringToFront() {
+    if (::IsIconic(hwnd())) ::ShowWindow(hwnd(), SW_RESTORE);
+    ::SetForegroundWindow(hwnd());
+}
+
+void TParamfrm::SetChecked(ParamControlId id, bool on) {
+    ::SendMessageW(Control(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TParamfrm::Checked(ParamControlId id) const {
+    return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TParamfrm::SetNumberField(ParamControlId edit, ParamControlId upDown, const std::string& text) {
+    // The arrows hold a position within their range; the field shows the value
+    // itself, so that a stored 40 hours is not saved back as 23 by the next "ok".
+    if (auto v = ParseWholeNumber(text)) ::SendMessageW(Control(upDown), UDM_SETPOS32, 0, *v);
+    ::SetWindowTextW(Control(edit), win::Widen(text).c_str());
+}
+
+void TParamfrm::FillFromSettings(const WallpaperSettings& s) {
+    ParamControlState c = ReadControls();
+    FillParamControls(s, c);
+    SetChecked(kParamCheckBox2, c.CheckBox2);
+    SetChecked(kParamCbTranspIcon, c.cbTranspIcon);
+    ::SendMessageW(Control(kParamComboBox1), CB_SETCURSEL, static_cast<WPARAM>(c.ComboBox1), 0);
+    SetChecked(kParamCheckBox1, c.CheckBox1);
+    SetChecked(kParamQuickIcon, c.QuickIcon);
+    SetChecked(kParamRadioButton3, c.RadioButton3);
+    SetChecked(kParamRadioButton4, c.RadioButton4);
+    if (c.RadioButton4) {
+        SetNumberField(kParamEdit1, kParamUpDown1, c.Edit1);
+        SetNumberField(kParamEdit2, kParamUpDown2, c.Edit2);
+    }
+    SetChecked(kParamRadioButton1, c.RadioButton1);
+    SetChecked(kParamRadioButton2, !c.RadioButton1);
+}
+
+void TParamfrm::SetQuickIconBox(bool ticked) { SetChecked(kParamQuickIcon, ticked); }
+
+ParamControlState TParamfrm::ReadControls() const {
+    ParamControlState c;
+    c.CheckBox1 = Checked(kParamCheckBox1);
+    c.RadioButton1 = Checked(kParamRadioButton1);
+    c.RadioButton3 = Checked(kParamRadioButton3);
+    c.RadioButton4 = Checked(kParamRadioButton4);
+    c.Edit1 = win::Narrow(WindowText(Control(kParamEdit1)));
+    c.Edit2 = win::Narrow(WindowText(Control(kParamEdit2)));
+    c.Position = Checked(kParamRbFit) ? 2 : Checked(kParamRbCenter) ? 1 : Checked(kParamRbTile) ? 0 : -1;
+    c.CheckBox2 = Checked(kParamCheckBox2);
+    c.ComboBox1 = static_cast<int>(::SendMessageW(Control(kParamComboBox1), CB_GETCURSEL, 0, 0));
+    c.cbTranspIcon = Checked(kParamCbTranspIcon);
+    c.QuickIcon = Checked(kParamQuickIcon);
+    return c;
+}
+
+void TParamfrm::CloseBtnClick() { win::EndModal(hwnd(), 1); }
+void TParamfrm::SpeedButton1Click() { win::EndModal(hwnd(), 2); }
+
+void TParamfrm::FormActivate() {
+    const int position = PositionForMode(main_.WallpaperSettings.WallPaperMode);
+    if (position < 0) return;
+    SetChecked(kParamRbTile, position == 0);
+    SetChecked(kParamRbCenter, position == 1);
+    SetChecked(kParamRbFit, position == 2);
+}
+
+void TParamfrm::OnActivate(WPARAM wp, LPARAM lp) {
+    if (LOWORD(wp) == WA_INACTIVE) {
+        // Losing activation to another window of this program ends the
+        // dialog's activation; losing it to another program does not.
+        HWND other = reinterpret_cast<HWND>(lp);
+        DWORD pid = 0;
+        if (other) ::GetWindowThreadProcessId(other, &pid);
+        if (other && pid == ::GetCurrentProcessId()) impl_->activeInProgram = false;
+        return;
+    }
+    if (!impl_->activeInProgram) {
+        impl_->activeInProgram = true;
+        FormActivate();
+    }
+}
+
+LRESULT TParamfrm::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd(), &ps);
+    RECT rc;
+    ::GetClientRect(hwnd(), &rc);
+    ::FillRect(dc, &rc, static_cast<HBRUSH>(impl_->silver.get()));
+    RECT top{0, 0, rc.right, kTopBand};
+    RECT bottom{0, kBottomBand, rc.right, rc.bottom};
+    ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
+    ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);
+    ::EndPaint(hwnd(), &ps);
+    return 0;
+}
+
+LRESULT TParamfrm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CLOSE: SpeedButton1Click(); return 0;
+        case WM_ACTIVATE: OnActivate(wp, lp); return Default(msg, wp, lp);
+        case WM_PAINT: return Paint();
+        case WM_ERASEBKGND: return 1;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            ::SetBkColor(reinterpret_cast<HDC>(wp), kSilver);
+            return reinterpret_cast<LRESULT>(impl_->silver.get());
+        // IDOK / IDCANCEL from the dialog manager (Enter, Escape) press nothing.
+        case WM_COMMAND: return 0;
+        default: return Default(msg, wp, lp);
+    }
+}
+
+// ---------------------------------------------------------------- main window's handler
+
+void TfrmMain::ParamBtnClick() {
+    if (Paramfrm->ShowModal() != 1) return;
+    auto& s = WallpaperSettings;
+    // Throws on an unreadable field, with the first steps already applied.
+    const ParamTransferResult r = TransferParamControls(Paramfrm->ReadControls(), s);
+    if (r.rotationEnabled) {
+        Timer3.SetInterval(r.rotationMs);
+        Timer3.SetEnabled(true);
+    } else {
+        Timer3.SetEnabled(false);
+    }
+    if (Preview) {
+        Preview->SetCalendarVisible(s.Calendar);
+        if (PreviewShown && s.Calendar) {
+            // A calendar switched on just now has its handle still at its
+            // initial bounds: place it from the stored rectangle first, so
+            // that taking the rectangle back keeps the user's one.
+            if (!r.calendarWasOn) Preview->ShowCalendarRect();
+            Preview->StoreCalendarRect();
+            Preview->AttachHandle();
+            Preview->Repaint();
+        }
+    }
+    TimerTrans.SetEnabled(r.timerTransEnabled);
+    if (TrayIcon1) TrayIcon1->SetQuickIconCheck(s.QuickIcon);
+    SaveSettings();
+}
 
 }  // namespace orvane

@@ -6,11 +6,35 @@
 #include <memory>
 
 #include "core/settings.h"
+#include "core/tray_logic.h"
+#include "win32/flat_button.h"
 #include "win32/window.h"
 
 namespace orvane {
 
 class TfrmMain;
+
+// Control identifiers (never IDOK or IDCANCEL: Enter and Escape press nothing).
+enum ParamControlId : int {
+    kParamCheckBox1 = 101,
+    kParamRadioButton1,
+    kParamRadioButton2,
+    kParamRbFit,
+    kParamRbCenter,
+    kParamRbTile,
+    kParamRadioButton3,
+    kParamRadioButton4,
+    kParamEdit1,
+    kParamUpDown1,
+    kParamEdit2,
+    kParamUpDown2,
+    kParamCheckBox2,
+    kParamComboBox1,
+    kParamCbTranspIcon,
+    kParamQuickIcon,
+    kParamCloseBtn,
+    kParamSpeedButton1,
+};
 
 class TParamfrm : public win::Window {
 public:
@@ -26,11 +50,27 @@ public:
     void FillFromSettings(const WallpaperSettings& s);
     void SetQuickIconBox(bool ticked);
 
+    // The controls as the "ok" transfer reads them.
+    ParamControlState ReadControls() const;
+    HWND Control(ParamControlId id) const { return ::GetDlgItem(hwnd(), id); }
+
+    // Handlers.
+    void CloseBtnClick();
+    void SpeedButton1Click();
+    void FormActivate();
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     friend class TfrmMain;
+    void CreateControls();
+    void OnActivate(WPARAM wp, LPARAM lp);
+    void SetChecked(ParamControlId id, bool on);
+    bool Checked(ParamControlId id) const;
+    void SetNumberField(ParamControlId edit, ParamControlId upDown, const std::string& text);
+    LRESULT Paint();
+
     TfrmMain& main_;
     struct Impl;
     std::unique_ptr<Impl> impl_;
