@@ -1,6 +1,7 @@
 #include "core/bmp_file.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "core/error.h"
@@ -82,11 +83,11 @@ std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
     const std::size_t stride = (width * bitsPerPixel + 31) / 32 * 4;
     const std::size_t imageBytes = stride * static_cast<std::size_t>(image.height);
     const std::size_t offset = kFileHeader + kInfoHeader;
-    std::vector<std::uint8_t> file(offset + imageBytes, 0);
+    std::vector<std::uint8_t> file(offset, 0);
 
     std::uint8_t* h = file.data();
     h[0] = 'B', h[1] = 'M';
-    Put32(h + 2, static_cast<std::uint32_t>(file.size()));
+    Put32(h + 2, static_cast<std::uint32_t>(offset + imageBytes));
     Put32(h + 10, static_cast<std::uint32_t>(offset));
     std::uint8_t* info = h + kFileHeader;
     Put32(info, kInfoHeader);
@@ -99,14 +100,23 @@ std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
     Put32(info + 24, 3780);  // 96 dpi
     Put32(info + 28, 3780);
 
+    // Rows are appended rather than written into a zeroed buffer: a 4K
+    // wallpaper is 33 MB, and touching it twice shows in every change.
     const auto& five = FiveBitTable();
-    for (int y = 0; y < image.height; ++y) {
+    file.reserve(offset + imageBytes);
+    file.resize(offset);
+    std::vector<std::uint8_t> line(stride, 0);
+    for (int y = image.height - 1; y >= 0; --y) {
         const std::uint32_t* src = &image.pixels[static_cast<std::size_t>(y) * width];
-        std::uint8_t* dst = file.data() + offset + static_cast<std::size_t>(image.height - 1 - y) * stride;
+        std::uint8_t* dst = line.data();
         switch (bitsPerPixel) {
             case 32:
-                // The pixel layout of the file (B, G, R, reserved) is the
-                // little-endian layout of Image32 itself.
+                if constexpr (std::endian::native == std::endian::little) {
+                    // Image32's pixels already have the file's layout (B, G, R, reserved).
+                    const auto* bytes = reinterpret_cast<const std::uint8_t*>(src);
+                    file.insert(file.end(), bytes, bytes + stride);
+                    continue;
+                }
                 for (std::size_t x = 0; x < width; ++x) Put32(dst + 4 * x, src[x]);
                 break;
             case 24:
@@ -125,6 +135,7 @@ std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
                 }
                 break;
         }
+        file.insert(file.end(), line.begin(), line.end());
     }
     return file;
 }
