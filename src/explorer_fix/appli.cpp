@@ -1,0 +1,204 @@
+#include "explorer_fix/appli.h"
+
+#include <shellapi.h>
+
+#include "explorer_fix/module1.h"
+#include "explorer_fix/repair_environment.h"
+#include "explorer_fix/resources/mendrel_ids.h"
+#include "explorer_fix/system_error.h"
+#include "win32/strings.h"
+
+namespace mendrel {
+
+namespace {
+
+constexpr wchar_t kLabel1Text[] =
+    L"Pour exécuter le bureau, la barre des tâches, le menu \"Démarrer\"... l'explorateur de fichiers et Internet "
+    L"Explorer dans un espace mémoire différent : cliquez sur le bouton \"Optimiser\".";
+constexpr wchar_t kLabel2Text[] =
+    L"Pour restituer les icônes des programmes qui se lancent au démarrage figurant dans la barre des tâches à côté "
+    L"de l'heure avant le plantage de Explorer.exe : cliquez sur le bouton \"Corriger\".";
+
+constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+struct ControlSpec {
+    ControlId id;
+    const wchar_t* cls;
+    const wchar_t* text;
+    DWORD style;
+    int left, top, width, height;  // twips
+};
+
+// In tab order: the creation order of child windows is their tab order.
+const ControlSpec kControls[] = {
+    {kDir1, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 0, 0, 255, 330},
+    {kFile1, L"LISTBOX", L"", LBS_SORT | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 4320, 0, 255, 300},
+    {kLabel1, L"STATIC", kLabel1Text, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 120, 240, 1815, 1695},
+    {kLabel2, L"STATIC", kLabel2Text, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 2280, 240, 1815, 1695},
+    {kLabel3, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 240, 4200, 3735, 495},
+    {kCommand1, L"BUTTON", L"Optimiser", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 480, 2280, 975, 495},
+    {kCommand2, L"BUTTON", L"Corriger", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 2640, 2280, 975, 495},
+    {kCommand3, L"BUTTON", L"Par défaut", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 480, 3240, 975, 495},
+    {kCommand4, L"BUTTON", L"Aide", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 2640, 3240, 975, 495},
+};
+
+void ShellOpen(HWND owner, const std::wstring& path) {
+    // The result is not examined: a missing page is the shell's to report.
+    ::ShellExecuteW(owner, nullptr, path.c_str(), L"", nullptr, SW_SHOWNORMAL);
+}
+
+void EndAfterError(HWND owner, const std::exception& e) {
+    ExitCode() = 1;
+    win::ShowErrorBox(owner, ErrorBoxText(e));
+    HWND root = owner ? ::GetAncestor(owner, GA_ROOT) : nullptr;
+    if (!root) root = ::FindWindowW(kAppliClass, nullptr);
+    DWORD pid = 0;
+    if (root) ::GetWindowThreadProcessId(root, &pid);
+    if (root && pid == ::GetCurrentProcessId())
+        ::DestroyWindow(root);  // its unload ends the program
+    else
+        ::PostQuitMessage(1);
+}
+
+}  // namespace
+
+int& ExitCode() {
+    static int code = 0;
+    return code;
+}
+
+std::uint64_t TotalPhysicalMemory() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (::GlobalMemoryStatusEx(&status)) return status.ullTotalPhys;
+    MEMORYSTATUS old{};
+    old.dwLength = sizeof old;
+    ::GlobalMemoryStatus(&old);
+    return old.dwTotalPhys;
+}
+
+Appli::Appli() : memory_(&TotalPhysicalMemory), opener_(&ShellOpen), onUnload_([] { ::PostQuitMessage(ExitCode()); }) {}
+
+Appli::~Appli() = default;
+
+void Appli::InstallErrorHandler() {
+    win::SetApplicationTitle(kErrorTitle);
+    win::SetErrorHandler(&EndAfterError);
+}
+
+RegistryAccess& Appli::Registry() {
+    if (!registry_) registry_ = std::make_unique<RegistryAccess>();
+    return *registry_;
+}
+
+void Appli::Load() {
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    icon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDI_MENDREL), IMAGE_ICON, 32, 32, 0)));
+    smallIcon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDI_MENDREL), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON),
+                                                     ::GetSystemMetrics(SM_CYSMICON), 0)));
+    win::WindowClassSpec cls{kAppliClass};
+    cls.icon = icon_.get();
+    cls.smallIcon = smallIcon_.get();
+    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kFrameStyle, 0);
+    Create(cls, 0, kFrameStyle, kAppliTitle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
+    if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    if (smallIcon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    CreateControls();
+    win::CenterOnScreen(hwnd());
+    Form_Load();
+}
+
+void Appli::Show() {
+    ::ShowWindow(hwnd(), SW_SHOW);
+    ::UpdateWindow(hwnd());
+    ::SetForegroundWindow(hwnd());
+    if (HWND first = Control(kCommand1); first && ::IsWindowEnabled(first)) ::SetFocus(first);
+}
+
+void Appli::CreateControls() {
+    // "Times New Roman" 8.25 points, normal weight, for every control.
+    int dpi = 96;
+    {
+        win::WindowDc dc(hwnd());
+        if (dc.get()) dpi = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
+    }
+    font_.reset(::CreateFontW(-::MulDiv(825, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN,
+                              L"Times New Roman"));
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    for (const auto& c : kControls) {
+        HWND h = ::CreateWindowExW(0, c.cls, c.text, WS_CHILD | c.style, Px(c.left), Px(c.top), Px(c.width),
+                                   Px(c.height), hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst,
+                                   nullptr);
+        if (!h) ThrowWin32(::GetLastError());
+        ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+}
+
+LRESULT Appli::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_COMMAND: return OnCommand(wp, lp);
+        case WM_DESTROY: Form_Unload(); return 0;
+        default: return Default(msg, wp, lp);
+    }
+}
+
+LRESULT Appli::OnCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) != BN_CLICKED || !lp) return 0;
+    switch (LOWORD(wp)) {
+        case kCommand1: Command1_Click(); break;
+        case kCommand2: Command2_Click(); break;
+        case kCommand3: Command3_Click(); break;
+        case kCommand4: Command4_Click(); break;
+        default: break;
+    }
+    return 0;
+}
+
+void Appli::SetStatus(const std::string& text) { ::SetWindowTextW(Control(kLabel3), win::Widen(text).c_str()); }
+
+std::wstring Appli::StatusText() const {
+    HWND label = Control(kLabel3);
+    const int n = ::GetWindowTextLengthW(label);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), n + 1)));
+    return text;
+}
+
+void Appli::Form_Load() {
+    SetStatus(orvane::kStatusOff);
+    const orvane::StartupView view = orvane::StartupState(Registry(), memory_());
+    SetStatus(view.status);
+    if (!view.switchesEnabled) {
+        ::EnableWindow(Control(kCommand1), FALSE);
+        ::EnableWindow(Control(kCommand3), FALSE);
+        ::EnableWindow(Control(kLabel1), FALSE);
+    }
+}
+
+void Appli::Form_Unload() {
+    if (onUnload_) onUnload_();
+}
+
+void Appli::Command1_Click() { SetStatus(orvane::SwitchPreventionOn(Registry())); }
+
+void Appli::Command3_Click() { SetStatus(orvane::SwitchPreventionOff(Registry())); }
+
+void Appli::Command4_Click() { opener_(hwnd(), kHelpPage); }
+
+void Appli::Command2_Click() {
+    ::ShowWindow(hwnd(), SW_HIDE);
+    SystemProcessList processes;
+    WindowsRepairEnvironment env(Control(kDir1), Control(kFile1));
+    orvane::RepairStartupPrograms(Registry(), processes, env);
+    ::ShowWindow(hwnd(), SW_SHOW);
+    ::DestroyWindow(hwnd());
+}
+
+std::string Appli::PathFile(const std::string& path) {
+    WindowsRepairEnvironment env;
+    return orvane::PathFile(env, path);
+}
+
+}  // namespace mendrel

@@ -1,0 +1,28 @@
+// Mendrel: repairs the desktop after a crash of the Windows shell.
+#include <windows.h>
+
+#include <exception>
+
+#include "explorer_fix/appli.h"
+#include "explorer_fix/system_error.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    mendrel::Appli::InstallErrorHandler();
+    mendrel::Appli appli;
+    try {
+        appli.Load();
+    } catch (const std::exception& e) {
+        // The start-up catches nothing of its own: the error ends the program
+        // before the window is shown.
+        win::ShowErrorBox(nullptr, mendrel::ErrorBoxText(e));
+        return 1;
+    }
+    appli.Show();
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (appli.hwnd() && ::IsDialogMessageW(appli.hwnd(), &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return mendrel::ExitCode();
+}

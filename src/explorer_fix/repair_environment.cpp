@@ -1,0 +1,130 @@
+#include "explorer_fix/repair_environment.h"
+
+#include <vector>
+
+#include "explorer_fix/module1.h"
+#include "explorer_fix/system_error.h"
+#include "win32/handles.h"
+#include "win32/strings.h"
+
+namespace mendrel {
+
+namespace {
+
+// Long paths are opened through the \\?\ form, which the deep folders of a
+// whole-drive walk need.
+std::wstring Extended(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\")) return path;
+    return L"\\\\?\\" + path;
+}
+
+bool IsDots(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
+
+void FillList(HWND list, const std::vector<std::wstring>& items) {
+    if (!list) return;
+    ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const auto& item : items) ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+}  // namespace
+
+std::vector<std::string> WindowsRepairEnvironment::ListFiles(const std::string& folder) {
+    std::wstring dir = win::Widen(folder);
+    while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
+    const DWORD attributes = ::GetFileAttributesW(Extended(dir).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) ThrowWin32(::GetLastError() == ERROR_FILE_NOT_FOUND
+                                                              ? ERROR_PATH_NOT_FOUND
+                                                              : ::GetLastError());
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) ThrowWin32(ERROR_DIRECTORY);
+    FillList(dirList_, {dir});
+
+    std::wstring pattern = dir;
+    if (pattern.back() != L'\\') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data{};
+    const win::FindHandle find(::FindFirstFileW(Extended(pattern).c_str(), &data));
+    std::vector<std::wstring> names;
+    if (!find) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) ThrowWin32(error);
+    } else {
+        do {
+            // A file list shows ordinary, read-only and archive files only.
+            if (data.dwFileAttributes &
+                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+                continue;
+            names.emplace_back(data.cFileName);
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    FillList(fileList_, names);
+    std::vector<std::string> out;
+    out.reserve(names.size());
+    for (const auto& n : names) out.push_back(win::Narrow(n));
+    return out;
+}
+
+std::string WindowsRepairEnvironment::ReadFileText(const std::string& path) {
+    const win::FileHandle file(::CreateFileW(Extended(win::Widen(path)).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) ThrowWin32(::GetLastError());
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) ThrowWin32(::GetLastError());
+    if (static_cast<unsigned long long>(size.QuadPart) > kMaxFileBytes)
+        throw orvane::MendrelError(7, "Mémoire insuffisante : le fichier « " + path + " » est trop grand");
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
+            ThrowWin32(::GetLastError());
+        if (got == 0) break;  // shrank while being read
+        done += got;
+    }
+    bytes.resize(done);
+    // One character per byte in the ANSI code page; NUL bytes stay NULs.
+    return win::Narrow(win::FromAnsi(bytes));
+}
+
+std::string WindowsRepairEnvironment::LogicalDriveStrings() {
+    wchar_t buffer[255] = {};
+    const DWORD n = ::GetLogicalDriveStringsW(255, buffer);
+    // A longer list than the buffer yields its needed size and no text.
+    if (n == 0 || n > 255) return {};
+    return win::Narrow(std::wstring_view(buffer, n));
+}
+
+bool WindowsRepairEnvironment::IsFixedDrive(const std::string& root) {
+    return ::GetDriveTypeW(win::Widen(root).c_str()) == DRIVE_FIXED;
+}
+
+std::optional<std::string> WindowsRepairEnvironment::SearchTree(const std::string& root, const std::string& fileName) {
+    // Depth first, each folder's own files before its subfolders, folders in
+    // the order the file system lists them. Junctions and symbolic links are
+    // not followed: some loop back to their parents and would never end.
+    const std::wstring wanted = win::Widen(fileName);
+    std::vector<std::wstring> pending{win::Widen(root)};
+    while (!pending.empty()) {
+        std::wstring dir = std::move(pending.back());
+        pending.pop_back();
+        if (dir.back() != L'\\') dir += L'\\';
+        WIN32_FIND_DATAW data{};
+        const win::FindHandle find(::FindFirstFileExW(Extended(dir + L"*").c_str(), FindExInfoBasic, &data,
+                                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!find) continue;  // unreadable folders are passed over
+        std::vector<std::wstring> subfolders;
+        do {
+            if (IsDots(data.cFileName)) continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) subfolders.push_back(dir + data.cFileName);
+            } else if (::CompareStringOrdinal(data.cFileName, -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL) {
+                return win::Narrow(dir + data.cFileName);
+            }
+        } while (::FindNextFileW(find.get(), &data));
+        pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
+    }
+    return std::nullopt;
+}
+
+void WindowsRepairEnvironment::StartMinimized(const std::string& commandLine) { mendrel::StartMinimized(commandLine); }
+
+}  // namespace mendrel
