@@ -67,6 +67,30 @@ StartupView StartupState(RegistryAccessApi& registry, std::uint64_t totalPhysica
 
 // ---- switches -------------------------------------------------------------------
 
+std::optional<RegKeyRef> OpenIfPresent(RegistryAccessApi& registry, const std::string& path) {
+    try {
+        return registry.OpenKey(path);
+    } catch (const RegistryKeyMissing&) {
+        return std::nullopt;
+    }
+}
+
+namespace {
+
+// Every Windows profile has the Advanced key, but a fresh profile of other
+// shells (Wine's) may not: the user's own key is made rather than refusing
+// the option. A missing Explorer key above it is still an error.
+RegKeyRef OpenOrAddAdvancedKey(RegistryAccessApi& registry) {
+    if (auto advanced = OpenIfPresent(registry, kAdvancedKey)) return *advanced;
+    const std::string path = kAdvancedKey;
+    const std::size_t slash = path.rfind('\\');
+    const RegKeyRef parent = registry.OpenKey(path.substr(0, slash));
+    registry.AddSubkey(parent, path.substr(slash + 1));
+    return registry.OpenKey(path);
+}
+
+}  // namespace
+
 std::string SwitchPreventionOn(RegistryAccessApi& registry) {
     const RegKeyRef explorer = registry.OpenKey(kExplorerKey);
     bool keySeen = false;
@@ -84,7 +108,7 @@ std::string SwitchPreventionOn(RegistryAccessApi& registry) {
         registry.AddValue(browse, kBrowseNewProcess, "yes", kRegTypeString);
     }
 
-    const RegKeyRef advanced = registry.OpenKey(kAdvancedKey);
+    const RegKeyRef advanced = OpenOrAddAdvancedKey(registry);
     bool valueSeen = false;
     for (const auto& v : registry.Values(advanced)) {
         if (v.name != kSeparateProcess) continue;
@@ -96,12 +120,15 @@ std::string SwitchPreventionOn(RegistryAccessApi& registry) {
 }
 
 std::string SwitchPreventionOff(RegistryAccessApi& registry) {
-    const RegKeyRef explorer = registry.OpenKey(kExplorerKey);
-    for (const auto& sub : registry.Subkeys(explorer))
-        if (sub.name == kBrowseNewProcess) registry.RemoveSubkey(explorer, sub.name);
-    const RegKeyRef advanced = registry.OpenKey(kAdvancedKey);
-    for (const auto& v : registry.Values(advanced))
-        if (v.name == kSeparateProcess) registry.RemoveValue(advanced, v.name);
+    // Without the key there is no option to remove: it is already off.
+    if (const auto explorer = OpenIfPresent(registry, kExplorerKey)) {
+        for (const auto& sub : registry.Subkeys(*explorer))
+            if (sub.name == kBrowseNewProcess) registry.RemoveSubkey(*explorer, sub.name);
+    }
+    if (const auto advanced = OpenIfPresent(registry, kAdvancedKey)) {
+        for (const auto& v : registry.Values(*advanced))
+            if (v.name == kSeparateProcess) registry.RemoveValue(*advanced, v.name);
+    }
     return kStatusOff;
 }
 
@@ -120,8 +147,11 @@ public:
 
     void RunKeys() {
         for (const char* path : {kMachineRunKey, kUserRunKey}) {
-            const RegKeyRef key = registry_.OpenKey(path);
-            for (const auto& v : registry_.Values(key)) {
+            // A profile without a Run key simply starts nothing from there;
+            // the other sources must still be repaired.
+            const auto key = OpenIfPresent(registry_, path);
+            if (!key) continue;
+            for (const auto& v : registry_.Values(*key)) {
                 // Only text data is a command line; a number or binary value
                 // in a Run key names no program.
                 const auto* commandLine = std::get_if<std::string>(&v.data);
@@ -131,8 +161,9 @@ public:
     }
 
     void StartupFolder() {
-        const RegKeyRef shellFolders = registry_.OpenKey(kShellFoldersKey);
-        for (const auto& v : registry_.Values(shellFolders))
+        const auto shellFolders = OpenIfPresent(registry_, kShellFoldersKey);
+        if (!shellFolders) return;
+        for (const auto& v : registry_.Values(*shellFolders))
             if (v.name == "Startup") {
                 if (const auto* s = std::get_if<std::string>(&v.data)) report_.startupFolder = *s;
             }

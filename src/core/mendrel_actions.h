@@ -74,6 +74,9 @@ inline constexpr char kStatusOff[] = "La fonction prévention est désactivée."
 inline constexpr char kStatusLowMemory[] =
     "Vous avez moins de 64 Mo de Ram : la fonction prévention ne peut être paramétrée !";
 
+// The key, or nothing when it does not exist (other failures still throw).
+std::optional<RegKeyRef> OpenIfPresent(RegistryAccessApi& registry, const std::string& path);
+
 // ---- start-up -------------------------------------------------------------------
 
 struct PreventionState {
@@ -93,10 +96,12 @@ StartupView StartupState(RegistryAccessApi& registry, std::uint64_t totalPhysica
 
 // ---- switches -------------------------------------------------------------------
 
-// "Optimiser": switches both options on where they are absent, empty or off;
-// returns the status text.
+// "Optimiser": switches both options on where they are absent, empty or off
+// (making the user's Advanced key when the profile lacks it); returns the
+// status text.
 std::string SwitchPreventionOn(RegistryAccessApi& registry);
-// "Par défaut": removes the key and the value; returns the status text.
+// "Par défaut": removes the key and the value (a missing parent key means
+// the option is already absent); returns the status text.
 std::string SwitchPreventionOff(RegistryAccessApi& registry);
 
 // ---- repair ---------------------------------------------------------------------
@@ -136,6 +141,7 @@ struct RepairReport {
 std::string PathFile(RepairEnvironment& env, const std::string& path);
 
 // The three sources in order: Run keys, Startup folder, outside manager.
+// A missing Run key or "Shell Folders" key is a source with nothing in it.
 // The caller hides its window before and shows and closes it after.
 RepairReport RepairStartupPrograms(RegistryAccessApi& registry, ProcessList& processes, RepairEnvironment& env);
 

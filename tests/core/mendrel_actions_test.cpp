@@ -137,16 +137,33 @@ TEST_F(MendrelSwitches, ParDefautOnCleanSystemChangesNothing) {
     EXPECT_EQ(reg.writes, 0);
 }
 
-TEST_F(MendrelSwitches, MissingKeysAtStartCountAsOffButSwitchesStillFail) {
+TEST_F(MendrelSwitches, MissingKeysAtStartCountAsOff) {
     FakeRegistry bare;
     EXPECT_EQ(StartupState(bare, kPlenty).status, kStatusOff);
     bare.Ensure(kExplorerKey);
     bare.Set(kBrowseKey, kBrowseNewProcess, "yes"s);
     EXPECT_TRUE(ReadPreventionState(bare).browseNewProcess);
     EXPECT_FALSE(ReadPreventionState(bare).separateProcess);
-    // "Optimiser" without the Advanced key stops with the error, after
-    // writing the first option.
+}
+
+TEST_F(MendrelSwitches, OptimiserMakesAMissingAdvancedKey) {
+    reg.RemoveKey(kAdvancedKey);
+    EXPECT_EQ(SwitchPreventionOn(reg), kStatusOn);
+    ASSERT_TRUE(Separate());
+    EXPECT_EQ(*Separate(), RegData(std::uint32_t{1}));
+    EXPECT_EQ(Status(), kStatusOn);
+}
+
+TEST_F(MendrelSwitches, SwitchesWithoutTheParentKeysFailOrFindNothing) {
+    FakeRegistry bare;
+    EXPECT_THROW(SwitchPreventionOn(bare), RegistryKeyMissing);  // no machine Explorer key
+    bare.Ensure(kExplorerKey);
+    // The user's Explorer key is missing too: the first option is written,
+    // then the error stops the handler.
     EXPECT_THROW(SwitchPreventionOn(bare), RegistryKeyMissing);
+    EXPECT_TRUE(bare.Has(kBrowseKey));
+    EXPECT_EQ(SwitchPreventionOff(bare), kStatusOff);
+    EXPECT_FALSE(bare.Has(kBrowseKey));
 }
 
 TEST_F(MendrelSwitches, LowMemoryWinsOverActivatedText) {
@@ -273,16 +290,20 @@ TEST_F(MendrelRepair, PlainFileNotOnTheSearchPathRestartsFromTheFolder) {
     EXPECT_EQ(env.started, (std::vector<std::string>{"\"C:\\Startup\\horloge.exe\""}));
 }
 
-TEST_F(MendrelRepair, ErrorsStopTheWalkAndKeepWhatWasDone) {
+TEST_F(MendrelRepair, MissingRunKeysAreEmptySourcesOtherErrorsStop) {
     procs.Add("C:\\A\\A.EXE");
-    reg.Set(kMachineRunKey, "a", "C:\\A\\a.exe"s);
-    reg.RemoveKey(kUserRunKey);
-    EXPECT_THROW(Run(), RegistryKeyMissing);
-    EXPECT_EQ(env.started.size(), 1u);
+    reg.Set(kUserRunKey, "a", "C:\\A\\a.exe"s);
+    reg.RemoveKey(kMachineRunKey);
+    reg.RemoveKey(kShellFoldersKey);
+    env.trees["C:\\"] = "C:\\B\\StartBoost.exe";
+    env.files["C:\\B\\boost.ini"] = "";
+    Run();
+    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\A\\a.exe", "C:\\B\\Run.exe"}));
 
-    reg.Ensure(kUserRunKey);
+    env.started.clear();
     reg.Set(kShellFoldersKey, "Startup", "C:\\Absent"s);
     EXPECT_THROW(Run(), MendrelError);
+    EXPECT_EQ(env.started.size(), 1u);  // what was restarted before stays so
 
     env.folders["C:\\Absent"] = {"cassé.lnk"};
     EXPECT_THROW(Run(), MendrelError);  // the shortcut cannot be read
