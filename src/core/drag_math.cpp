@@ -108,6 +108,29 @@ Bounds ProspectiveBounds(Mode mode, Point p, Point start, const Bounds& b, int g
     return n;
 }
 
+Point TableStart(Mode mode, Point start) {
+    switch (mode) {
+        case Mode::Move:
+        case Mode::TopLeft:
+            return {start.x - kLeadMargin, start.y - kLeadMargin};
+        case Mode::TopRight:
+            return {start.x - kTrailMargin, start.y - kLeadMargin};
+        case Mode::BottomLeft:
+            return {start.x - kLeadMargin, start.y - kTrailMargin};
+        case Mode::BottomRight:
+            return {start.x - kTrailMargin, start.y - kTrailMargin};
+        case Mode::Top:
+            return {start.x, start.y - kLeadMargin};
+        case Mode::Left:
+            return {start.x - kLeadMargin, start.y};
+        case Mode::Bottom:
+            return {start.x, start.y - kTrailMargin};
+        case Mode::Right:
+            return {start.x - kTrailMargin, start.y};
+    }
+    return start;
+}
+
 Bounds AttachBounds(const Bounds& c) {
     return {c.left - kLeadMargin, c.top - kLeadMargin, c.width + kLeadMargin + kTrailMargin,
             c.height + kLeadMargin + kTrailMargin};

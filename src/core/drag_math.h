@@ -83,6 +83,14 @@ Point ClampToParent(Point p, const Bounds& handle, int parentWidth, int parentHe
 // heights of at least 5. A grid step below 1 counts as 1.
 Bounds ProspectiveBounds(Mode mode, Point p, Point start, const Bounds& handle, int gridX, int gridY);
 
+// The table measures the pointer against the handle's own sides, which lie
+// 2 pixels before and 3 after the control's: fed the press point as it is, a
+// move by (dx, dy) would land at left + dx - 2 and a grip would jump by its
+// margin at the first pixel. The start point shifted by the margin of each
+// moving side makes a drag by (dx, dy) move those sides by exactly (dx, dy),
+// and on a grid snaps the control's own edge. Used by the handle window.
+Point TableStart(Mode mode, Point start);
+
 // Handle bounds for a first attached control, and for a further control when
 // others are attached already (the handle grows to cover them all).
 Bounds AttachBounds(const Bounds& control);

@@ -267,7 +267,7 @@ void TDragHandle::MouseMove(WPARAM keys, POINT p) {
         // A resize keeps its grip's cursor while the pointer travels.
         ShowCursorFor(drag::CursorForMode(mode_));
     }
-    DrawFeedback(drag::ProspectiveBounds(mode_, q, start_, bounds_, gridX_, gridY_));
+    DrawFeedback(drag::ProspectiveBounds(mode_, q, drag::TableStart(mode_, start_), bounds_, gridX_, gridY_));
 }
 
 void TDragHandle::LeftButtonDown(WPARAM keys, POINT p) {
@@ -295,7 +295,7 @@ void TDragHandle::LeftButtonUp(WPARAM keys, POINT p) {
     const drag::Point q = drag::ClampToParent({p.x, p.y}, bounds_, pc.right, pc.bottom);
     if (!(q == start_)) {
         ::InvalidateRect(hwnd(), nullptr, FALSE);
-        SetBounds(drag::ProspectiveBounds(mode_, q, start_, bounds_, gridX_, gridY_));
+        SetBounds(drag::ProspectiveBounds(mode_, q, drag::TableStart(mode_, start_), bounds_, gridX_, gridY_));
     }
     EraseFeedback();
     if (parent_) ::RedrawWindow(parent_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -88,6 +88,34 @@ TEST(DragProspectiveBounds, ZeroOrNegativeGridCountsAsOne) {
     EXPECT_EQ(ProspectiveBounds(Mode::Move, {25, 17}, {10, 10}, kHandle, 0, -4), (Bounds{113, 55, 60, 40}));
 }
 
+TEST(DragTableStart, ADragByDxDyMovesTheGrabbedSidesByExactlyThat) {
+    const Point start{30, 20};
+    const Point p{37, 16};  // dx 7, dy -4
+    const auto at = [&](Mode m) { return ProspectiveBounds(m, p, TableStart(m, start), kHandle, 1, 1); };
+    EXPECT_EQ(at(Mode::Move), (Bounds{107, 46, 60, 40}));
+    EXPECT_EQ(at(Mode::TopLeft), (Bounds{107, 46, 53, 44}));
+    EXPECT_EQ(at(Mode::TopRight), (Bounds{100, 46, 67, 44}));
+    EXPECT_EQ(at(Mode::BottomLeft), (Bounds{107, 50, 53, 36}));
+    EXPECT_EQ(at(Mode::BottomRight), (Bounds{100, 50, 67, 36}));
+    EXPECT_EQ(at(Mode::Top), (Bounds{100, 46, 60, 44}));
+    EXPECT_EQ(at(Mode::Left), (Bounds{107, 50, 53, 40}));
+    EXPECT_EQ(at(Mode::Bottom), (Bounds{100, 50, 60, 36}));
+    EXPECT_EQ(at(Mode::Right), (Bounds{100, 50, 67, 40}));
+    // No movement: nothing changes in any mode.
+    for (int m = 0; m <= 8; ++m) {
+        const Mode mode = static_cast<Mode>(m);
+        EXPECT_EQ(ProspectiveBounds(mode, start, TableStart(mode, start), kHandle, 1, 1), kHandle) << m;
+    }
+}
+
+TEST(DragTableStart, OnAGridTheControlsEdgeSnaps) {
+    // Control left = handle left + 2 = 102; moved by 9 -> 111 -> snapped 104.
+    const Point start{30, 20};
+    const Bounds n = ProspectiveBounds(Mode::Move, {39, 20}, TableStart(Mode::Move, start), kHandle, 8, 8);
+    EXPECT_EQ(n.left + kLeadMargin, 104);
+    EXPECT_EQ((n.left + kLeadMargin) % 8, 0);
+}
+
 TEST(DragClamp, PointKeepsTheHandleCornerInsideTheParent) {
     const Bounds h{100, 50, 60, 40};
     EXPECT_EQ(ClampToParent({-150, -80}, h, 400, 300), (Point{-100, -50}));
