@@ -1,12 +1,28 @@
 // Mendrel.exe as a user sees it: its window, its status line and what its
 // switch buttons leave in the registry, across restarts.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "e2e/driver.h"
 
 namespace {
 
 using namespace e2e;
+
+// A copy of this test program started with MENDREL_PROBE set only waits and
+// ends: a stand-in for a startup program, under a name of the test's choice.
+const bool kProbeMode = [] {
+    wchar_t v[8] = {};
+    if (::GetEnvironmentVariableW(L"MENDREL_PROBE", v, 8) && v[0] == L'1') {
+        ::Sleep(20000);
+        ::ExitProcess(0);
+    }
+    return false;
+}();
 
 const wchar_t kExplorer[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 const wchar_t kBrowse[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BrowseNewProcess";
@@ -193,5 +209,161 @@ TEST_F(MendrelApp, AideLeavesTheWindowWorking) {
     // normally when closed.
     app_.Kill();
 }
+
+// ---- "Corriger" --------------------------------------------------------------------
+
+std::wstring Lower(std::wstring s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](wchar_t c) { return static_cast<wchar_t>(::towlower(c)); });
+    return s;
+}
+
+// Identifiers of the processes whose full image path ends with `suffix`.
+std::vector<DWORD> Pids(const std::wstring& suffix) {
+    std::vector<DWORD> ids;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = ::Process32FirstW(snap, &e); more; more = ::Process32NextW(snap, &e)) {
+        std::wstring image = e.szExeFile;
+        if (HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID)) {
+            wchar_t path[1024];
+            DWORD size = 1024;
+            if (::QueryFullProcessImageNameW(p, 0, path, &size)) image.assign(path, size);
+            ::CloseHandle(p);
+        }
+        if (Lower(image).ends_with(Lower(suffix))) ids.push_back(e.th32ProcessID);
+    }
+    ::CloseHandle(snap);
+    return ids;
+}
+
+std::vector<DWORD> WaitPids(const std::wstring& suffix, std::size_t count) {
+    std::vector<DWORD> ids;
+    WaitFor([&] { return (ids = Pids(suffix)).size() == count; }, 5000);
+    return ids;
+}
+
+void KillAll(const std::wstring& suffix) {
+    for (DWORD id : Pids(suffix))
+        if (HANDLE p = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            ::TerminateProcess(p, 0);
+            ::WaitForSingleObject(p, 2000);
+            ::CloseHandle(p);
+        }
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(f);
+}
+
+std::string Ansi(const std::wstring& s) {
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, s.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
+// A startup setup on C: with a "StartBoost.exe" there, so the search of the
+// fixed drives stops on C: and never walks the Linux root behind Z:.
+class MendrelRepair : public ::testing::TestWithParam<bool> {
+protected:
+    MendrelRepair()
+        : root_(L"C:\\mendrel_e2e_" + std::to_wstring(::GetCurrentProcessId())),
+          machineRun_(Root::LocalMachine, kRun),
+          userRun_(Root::CurrentUser, kRun),
+          shellFolders_(Root::CurrentUser, kShellFolders),
+          appDefaults_(Root::CurrentUser, kAppDefaults) {}
+
+    void SetUp() override {
+        for (const wchar_t* sub : {L"", L"\\bin", L"\\Démarrage", L"\\Outils"})
+            ::CreateDirectoryW((root_ + sub).c_str(), nullptr);
+        wchar_t self[MAX_PATH * 2] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+        for (const wchar_t* name : {L"\\bin\\run_nu.exe", L"\\bin\\run_args.exe", L"\\bin\\cible_lnk.exe",
+                                    L"\\bin\\boosted.exe", L"\\Outils\\Run.exe"})
+            ASSERT_TRUE(::CopyFileW(self, (root_ + name).c_str(), FALSE));
+        WriteFileBytes(root_ + L"\\Outils\\StartBoost.exe", "");
+        WriteFileBytes(root_ + L"\\Outils\\boost.ini",
+                       "C:\\premiere\\ligne.exe\r\n" + Ansi(root_ + L"\\bin\\boosted.exe") + "\r\n");
+        WriteFileBytes(root_ + L"\\Démarrage\\Cible.lnk",
+                       std::string("L\0\0\0\x01\0", 6) + Ansi(root_ + L"\\bin\\cible_lnk.exe") + std::string(3, '\0'));
+
+        DeleteKeyTree(Root::LocalMachine, kRun);
+        DeleteKeyTree(Root::CurrentUser, kRun);
+        CreateKey(Root::LocalMachine, kRun);
+        WriteString(Root::LocalMachine, kRun, L"Args", root_ + L"\\bin\\run_args.exe /x");
+        WriteString(Root::CurrentUser, kRun, L"Nu", root_ + L"\\bin\\run_nu.exe");
+        DeleteKeyTree(Root::CurrentUser, kShellFolders);
+        WriteString(Root::CurrentUser, kShellFolders, L"Startup", root_ + L"\\Démarrage");
+        if (GetParam()) WriteString(Root::CurrentUser, kAppDefaults, L"Version", L"win98");
+
+        ::SetEnvironmentVariableW(L"MENDREL_PROBE", L"1");
+        for (const wchar_t* name : {L"\\bin\\run_nu.exe", L"\\bin\\run_args.exe", L"\\bin\\cible_lnk.exe",
+                                    L"\\bin\\boosted.exe"})
+            probes_.push_back(Process::Start(root_ + name));
+    }
+
+    void TearDown() override {
+        ::SetEnvironmentVariableW(L"MENDREL_PROBE", nullptr);
+        for (const wchar_t* name : {L"\\bin\\run_nu.exe", L"\\bin\\run_args.exe", L"\\bin\\cible_lnk.exe",
+                                    L"\\bin\\boosted.exe", L"\\Outils\\Run.exe"}) {
+            KillAll(name);
+            ::DeleteFileW((root_ + name).c_str());
+        }
+        probes_.clear();
+        for (const wchar_t* name : {L"\\Outils\\StartBoost.exe", L"\\Outils\\boost.ini", L"\\Démarrage\\Cible.lnk"})
+            ::DeleteFileW((root_ + name).c_str());
+        for (const wchar_t* sub : {L"\\bin", L"\\Démarrage", L"\\Outils", L""})
+            ::RemoveDirectoryW((root_ + sub).c_str());
+    }
+
+    static constexpr const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    static constexpr const wchar_t* kShellFolders =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    static constexpr const wchar_t* kAppDefaults = L"Software\\Wine\\AppDefaults\\Mendrel.exe";
+
+    std::wstring root_;
+    RegistrySnapshot machineRun_, userRun_, shellFolders_, appDefaults_;
+    std::vector<Process> probes_;
+};
+
+TEST_P(MendrelRepair, CorrigerRestartsOnlyOn98AndAlwaysStartsTheLauncher) {
+    const bool win98 = GetParam();
+    const auto bare0 = WaitPids(L"\\bin\\run_nu.exe", 1), args0 = WaitPids(L"\\bin\\run_args.exe", 1);
+    const auto target0 = WaitPids(L"\\bin\\cible_lnk.exe", 1), boosted0 = WaitPids(L"\\bin\\boosted.exe", 1);
+    ASSERT_EQ(bare0.size() + args0.size() + target0.size() + boosted0.size(), 4u);
+
+    Process app = Process::Start(L"Mendrel.exe");
+    HWND w = WaitForWindow(L"Mendrel Explorer", nullptr, 15000, app.Id());
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(Click(FindChild(w, L"Button", L"Corriger")));
+    // The window hides, the work runs, the program ends by itself.
+    ASSERT_EQ(app.Wait(60000), std::optional<DWORD>(0));
+
+    EXPECT_EQ(WaitPids(L"\\Outils\\Run.exe", 1).size(), 1u);  // the launcher, on both families
+    EXPECT_EQ(Pids(L"\\bin\\run_args.exe"), args0);            // arguments: never touched
+    if (win98) {
+        const auto bare1 = WaitPids(L"\\bin\\run_nu.exe", 1);
+        ASSERT_EQ(bare1.size(), 1u);
+        EXPECT_NE(bare1, bare0);  // ended and started again
+        const auto target1 = WaitPids(L"\\bin\\cible_lnk.exe", 1);
+        ASSERT_EQ(target1.size(), 1u);
+        EXPECT_NE(target1, target0);
+        EXPECT_TRUE(WaitPids(L"\\bin\\boosted.exe", 0).empty());  // ended, not started
+    } else {
+        EXPECT_EQ(Pids(L"\\bin\\run_nu.exe"), bare0);
+        EXPECT_EQ(Pids(L"\\bin\\cible_lnk.exe"), target0);
+        EXPECT_EQ(Pids(L"\\bin\\boosted.exe"), boosted0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, MendrelRepair, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Windows98" : "NT"; });
 
 }  // namespace
