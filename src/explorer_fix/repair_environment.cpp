@@ -31,10 +31,11 @@ void FillList(HWND list, const std::vector<std::wstring>& items) {
 std::vector<std::string> WindowsRepairEnvironment::ListFiles(const std::string& folder) {
     std::wstring dir = win::Widen(folder);
     while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-    const DWORD attributes = ::GetFileAttributesW(Extended(dir).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) ThrowWin32(::GetLastError() == ERROR_FILE_NOT_FOUND
-                                                              ? ERROR_PATH_NOT_FOUND
-                                                              : ::GetLastError());
+    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Extended(dir).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = dir.empty() ? ERROR_PATH_NOT_FOUND : ::GetLastError();
+        ThrowWin32(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
+    }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) ThrowWin32(ERROR_DIRECTORY);
     FillList(dirList_, {dir});
 
@@ -102,6 +103,7 @@ std::optional<std::string> WindowsRepairEnvironment::SearchTree(const std::strin
     // the order the file system lists them. Junctions and symbolic links are
     // not followed: some loop back to their parents and would never end.
     const std::wstring wanted = win::Widen(fileName);
+    if (root.empty() || wanted.empty()) return std::nullopt;
     std::vector<std::wstring> pending{win::Widen(root)};
     while (!pending.empty()) {
         std::wstring dir = std::move(pending.back());

@@ -253,8 +253,10 @@ TEST(MendrelProcessRoutines, StartFindEndOnWin98AndNothingOnNt) {
     for (int i = 0; i < 100 && (found = Matching("sonde_été.exe")).empty(); ++i) ::Sleep(50);
     ASSERT_EQ(found.size(), 1u);
 
-    mendrel::SystemProcessList nt;  // this Wine answers as the NT family
-    EXPECT_FALSE(orvane::IsProgramRunning(nt, U8(exe)));
+    // This Wine answers as the NT family: the module's routines find nothing.
+    EXPECT_EQ(mendrel::PlatformId(), 2u);
+    EXPECT_FALSE(mendrel::IsProgramRunning(U8(exe)));
+    EXPECT_FALSE(mendrel::IsProgramRunning("sonde_été.exe"));
     Win98Processes w98;
     EXPECT_TRUE(orvane::IsProgramRunning(w98, UpperCase(U8(exe))));
     EXPECT_FALSE(orvane::IsProgramRunning(w98, U8(exe) + " /x"));
