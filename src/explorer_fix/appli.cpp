@@ -113,7 +113,9 @@ void Appli::Show() {
     ::ShowWindow(hwnd(), SW_SHOW);
     ::UpdateWindow(hwnd());
     ::SetForegroundWindow(hwnd());
-    if (HWND first = Control(kCommand1); first && ::IsWindowEnabled(first)) ::SetFocus(first);
+    // The first enabled button in tab order ("Corriger" when the switches are
+    // refused).
+    if (HWND first = ::GetNextDlgTabItem(hwnd(), nullptr, FALSE)) ::SetFocus(first);
 }
 
 void Appli::CreateControls() {

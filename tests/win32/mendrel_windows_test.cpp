@@ -486,7 +486,7 @@ TEST_F(MendrelWindow, LayoutTextsAndFont) {
     win::WindowDc dc(appli.hwnd());
     EXPECT_EQ(lf.lfHeight, -::MulDiv(825, ::GetDeviceCaps(dc.get(), LOGPIXELSY), 7200));
 
-    // Tab order follows the control numbers: Optimiser, Corriger, Par défaut, Aide.
+    // Tab order follows the tab indexes: Optimiser, Corriger, Par défaut, Aide.
     HWND h = appli.Control(mendrel::kCommand1);
     for (auto next : {mendrel::kCommand2, mendrel::kCommand3, mendrel::kCommand4, mendrel::kCommand1}) {
         h = ::GetNextDlgTabItem(appli.hwnd(), h, FALSE);
