@@ -163,22 +163,6 @@ TEST_F(MendrelApp, ZeroBecomesOneAndEmptyBecomesYes) {
     Stop();
 }
 
-TEST_F(MendrelApp, UnreadableNumberIsLeftAlone) {
-    // A number value of three bytes reads as no data: neither empty nor 0.
-    RegValue odd;
-    odd.type = REG_DWORD;
-    odd.data = {1, 2, 3};
-    ASSERT_TRUE(WriteValue(Root::CurrentUser, kAdvanced, L"SeparateProcess", odd));
-    HWND w = Start();
-    ASSERT_TRUE(w);
-    EXPECT_EQ(Status(w), kOff);
-    ASSERT_TRUE(ClickFor(w, L"Optimiser", kOn));
-    auto kept = ReadValue(Root::CurrentUser, kAdvanced, L"SeparateProcess");
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->data.size(), 3u);
-    Stop();
-}
-
 TEST_F(MendrelApp, RegistryErrorShowsNumberAndEndsTheProgram) {
     // Without the user's Explorer key the Advanced key cannot be made: the
     // click stops with the error, after the machine option was written.
