@@ -77,10 +77,24 @@ void ImageCanvas::LineTo(int x, int y) {
 }
 
 void ImageCanvas::Fill(int left, int top, int right, int bottom) {
-    const long long l = std::max<long long>(std::min(left, right), 0);
-    const long long r = std::min<long long>(std::max(left, right), image_.width);
-    const long long t = std::max<long long>(std::min(top, bottom), 0);
-    const long long b = std::min<long long>(std::max(top, bottom), image_.height);
+    // GDI fills a rectangle given with swapped corners from its first corner
+    // backwards: the first corner's pixel included, the second one's excluded
+    // (PatBlt with a negative extent). The calendar produces such rectangles
+    // when its columns or rows have no room.
+    auto span = [](long long from, long long to, long long limit, long long& lo, long long& hi) {
+        if (from <= to) {
+            lo = from;
+            hi = to;
+        } else {
+            lo = to + 1;
+            hi = from + 1;
+        }
+        lo = std::max(lo, 0LL);
+        hi = std::min(hi, limit);
+    };
+    long long l, r, t, b;
+    span(left, right, image_.width, l, r);
+    span(top, bottom, image_.height, t, b);
     if (l >= r || t >= b) return;
     const std::uint32_t pixel = PixelOfColour(brush_);
     for (long long y = t; y < b; ++y) {

@@ -42,8 +42,8 @@ public:
 
     Colour BrushColour() const override { return brush_; }
     void SetBrushColour(Colour colour) override { brush_ = colour; }
-    // FillRect: left and top included, right and bottom excluded; a rectangle
-    // given with its corners swapped is filled as its ordered form.
+    // FillRect: left and top included, right and bottom excluded; with swapped
+    // corners the fill runs from the first corner backwards, as in GDI.
     void Fill(int left, int top, int right, int bottom) override;
 
     bool TransparentBackground() const override { return transparent_; }

@@ -8,6 +8,7 @@ class UserLocaleNames : public orvane::LocaleNames {
 public:
     std::string MonthName(int month) const override;
     std::string ShortDayName(int weekday) const override;
+    std::string UpperFirstLetter(const std::string& text) const override;
 };
 
 // Today's date in local time.

@@ -230,5 +230,86 @@ TEST(ComposeWallpaper, EmptyPictureAndAbsurdScreenAreClearErrors) {
     EXPECT_THROW(ComposeWallpaper(Image32(4, 4), s, 1 << 21, 1 << 21, {2026, 12, 8}, FrenchNames(), nullptr), Error);
 }
 
+// ---- the exact image canvas --------------------------------------------------------
+
+TEST(ImageCanvasDrawing, FillsLikeGdiIncludingSwappedCornersAndClipping) {
+    Image32 img(10, 10, 0xFF000000u);
+    ImageCanvas canvas(img);
+    canvas.SetBrushColour(0x0000FF);
+    canvas.Fill(2, 2, 4, 3);
+    EXPECT_EQ(img.at(2, 2), 0xFFFF0000u);
+    EXPECT_EQ(img.at(3, 2), 0xFFFF0000u);
+    EXPECT_EQ(img.at(4, 2), 0xFF000000u);
+    EXPECT_EQ(img.at(2, 3), 0xFF000000u);
+
+    // Swapped corners: from the first corner backwards, 7 and 6 (not 5).
+    canvas.SetBrushColour(0x00FF00);
+    canvas.Fill(7, 7, 5, 8);
+    EXPECT_EQ(img.at(7, 7), 0xFF00FF00u);
+    EXPECT_EQ(img.at(6, 7), 0xFF00FF00u);
+    EXPECT_EQ(img.at(5, 7), 0xFF000000u);
+
+    // Far outside or across the edges: clipped, no wrap.
+    canvas.Fill(INT_MIN, INT_MIN, INT_MAX, 1);
+    EXPECT_EQ(img.at(9, 0), 0xFF00FF00u);
+    EXPECT_EQ(img.at(9, 1), 0xFF000000u);
+    canvas.Fill(INT_MAX, INT_MAX, INT_MIN, INT_MIN);  // the whole picture, backwards
+    EXPECT_EQ(img.at(9, 9), 0xFF00FF00u);
+}
+
+TEST(ImageCanvasDrawing, LinesLeaveOutTheirEndAndClipWithoutWalkingTheVoid) {
+    Image32 img(8, 8, 0xFFFFFFFFu);
+    ImageCanvas canvas(img, 0x0000FF);
+    canvas.MoveTo(1, 1);
+    canvas.LineTo(5, 1);
+    EXPECT_EQ(img.at(1, 1), 0xFFFF0000u);
+    EXPECT_EQ(img.at(4, 1), 0xFFFF0000u);
+    EXPECT_EQ(img.at(5, 1), 0xFFFFFFFFu);
+    canvas.LineTo(5, 4);  // continues from the end point
+    EXPECT_EQ(img.at(5, 1), 0xFFFF0000u);
+    EXPECT_EQ(img.at(5, 3), 0xFFFF0000u);
+    EXPECT_EQ(img.at(5, 4), 0xFFFFFFFFu);
+
+    // A diagonal: one pixel per step of the longer axis.
+    Image32 d(8, 8, 0xFFFFFFFFu);
+    ImageCanvas dc(d);
+    dc.MoveTo(0, 0);
+    dc.LineTo(6, 3);
+    int drawn = 0;
+    for (std::uint32_t p : d.pixels) drawn += p == 0xFF000000u;
+    EXPECT_EQ(drawn, 6);
+    EXPECT_EQ(d.at(0, 0), 0xFF000000u);
+    EXPECT_EQ(d.at(6, 3), 0xFFFFFFFFu);
+
+    // From one end of the 32-bit plane to the other: only the crossing row.
+    Image32 far(8, 8, 0xFFFFFFFFu);
+    ImageCanvas fc(far);
+    fc.MoveTo(INT_MIN, 2);
+    fc.LineTo(INT_MAX, 2);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(far.at(x, 2), 0xFF000000u);
+    fc.MoveTo(INT_MIN, INT_MIN);
+    fc.LineTo(INT_MAX, INT_MAX);  // the main diagonal, through the picture
+    EXPECT_EQ(far.at(5, 5), 0xFF000000u);
+}
+
+TEST(ImageCanvasDrawing, TextIsMeasuredGrowingWithHeightButNotDrawn) {
+    EXPECT_FALSE(ImageCanvas::DrawsText());
+    Image32 img(40, 40, 0xFFFFFFFFu);
+    ImageCanvas canvas(img);
+    canvas.SetFontHeight(20);
+    const int w20 = canvas.TextWidth("déc.");
+    canvas.SetFontHeight(40);
+    EXPECT_GT(canvas.TextWidth("déc."), w20);
+    EXPECT_EQ(w20, 40);  // four characters, not five bytes
+    canvas.SetFontBold(true);
+    EXPECT_GT(canvas.TextWidth("déc."), 80);
+    canvas.SetFontHeight(0);
+    EXPECT_GT(canvas.TextHeight("x"), 0);
+    canvas.SetFontHeight(INT_MIN);
+    EXPECT_GT(canvas.TextHeight("x"), 0);
+    canvas.PutText(0, 0, "déc.");
+    for (std::uint32_t p : img.pixels) ASSERT_EQ(p, 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace orvane
