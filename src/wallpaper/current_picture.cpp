@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/bmp_file.h"
@@ -160,33 +161,18 @@ int ScreenDpi() {
 
 // ---- decoders -----------------------------------------------------------------
 
+// The platform draws the bytes CheckBmp has just passed (palettes, RLE, bit
+// fields, core headers, either row order) onto a 32-bit surface: what was
+// checked is exactly what is decoded, and long paths need no second opening.
 Image32 DecodeBmpFile(const std::wstring& path, const Bytes& data) {
     const BmpInfo info = CheckBmp(data.data(), data.size());
-    win::GdiObject bitmap(::LoadImageW(nullptr, ForFileApi(path).c_str(), IMAGE_BITMAP, 0, 0,
-                                       LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (!bitmap) Fail("Windows ne reconnaît pas le bitmap %s", path);
-    BITMAP bm{};
-    if (!::GetObjectW(bitmap.get(), sizeof(bm), &bm) || bm.bmWidth != info.width || std::abs(bm.bmHeight) != info.height)
+    const auto* header = reinterpret_cast<const BITMAPINFO*>(data.data() + sizeof(BITMAPFILEHEADER));
+    const std::uint8_t* bits = data.data() + Get32(&data[10]);
+    Surface surface(info.width, info.height);
+    if (::StretchDIBits(surface.dc(), 0, 0, info.width, info.height, 0, 0, info.width, info.height, bits, header,
+                        DIB_RGB_COLORS, SRCCOPY) == 0)
         Fail("Windows ne reconnaît pas le bitmap %s", path);
-
-    // Windows converts whatever the file holds (palette, RLE, bit fields,
-    // either row order) when asked for 32-bit top-down rows.
-    Image32 image;
-    image.width = info.width;
-    image.height = info.height;
-    image.pixels.resize(static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height));
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = info.width;
-    bmi.bmiHeader.biHeight = -info.height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    win::MemDc dc(::CreateCompatibleDC(nullptr));
-    if (!dc || ::GetDIBits(dc.get(), static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(info.height),
-                           image.pixels.data(), &bmi, DIB_RGB_COLORS) != info.height)
-        Fail("Windows ne reconnaît pas le bitmap %s", path);
-    return image;
+    return surface.Take();
 }
 
 // The icon directory must describe images that lie inside the file before
@@ -205,9 +191,28 @@ void CheckIcon(const std::wstring& path, const Bytes& data) {
 
 Image32 DecodeIconFile(const std::wstring& path, const Bytes& data) {
     CheckIcon(path, data);
-    // Zero sizes without LR_DEFAULTSIZE: the icon's own size (that of its
-    // first image), in the best colour depth Windows finds at that size.
-    win::Icon icon(static_cast<HICON>(::LoadImageW(nullptr, ForFileApi(path).c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE)));
+    // Windows' choice for an icon loaded at its own size: the size of the
+    // first image, in the deepest colours found at that size.
+    const std::size_t count = Get16(&data[4]);
+    auto sizeOf = [&](std::size_t i) {
+        const std::uint8_t* e = &data[6 + 16 * i];
+        return std::pair<int, int>(e[0] ? e[0] : 256, e[1] ? e[1] : 256);
+    };
+    auto depthOf = [&](std::size_t i) {
+        const std::uint8_t* e = &data[6 + 16 * i];
+        const int bits = Get16(e + 6);
+        if (bits) return bits;
+        int colours = e[2] ? e[2] : 256, depth = 0;
+        while ((1 << depth) < colours) ++depth;
+        return depth;
+    };
+    const auto size = sizeOf(0);
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < count; ++i)
+        if (sizeOf(i) == size && depthOf(i) > depthOf(best)) best = i;
+    const std::uint8_t* entry = &data[6 + 16 * best];
+    win::Icon icon(::CreateIconFromResourceEx(const_cast<PBYTE>(&data[Get32(entry + 12)]), Get32(entry + 8), TRUE,
+                                              0x00030000, size.first, size.second, LR_DEFAULTCOLOR));
     if (!icon) Fail("Windows ne reconnaît pas l'icône %s", path);
     ICONINFO ii{};
     if (!::GetIconInfo(icon.get(), &ii)) Fail("Windows ne reconnaît pas l'icône %s", path);

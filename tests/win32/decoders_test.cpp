@@ -1,0 +1,464 @@
+// The picture decoders on files the tests write, through the same path the
+// program takes (file name -> current picture), under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/bmp_file.h"
+#include "core/error.h"
+#include "core/image.h"
+#include "wallpaper/current_picture.h"
+#include "win32/handles.h"
+#include "win32/strings.h"
+#include "win32/test_support.h"
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using orvane::CurrentPicture;
+using orvane::Image32;
+
+void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+    Put16(b, at, v);
+    Put16(b, at + 2, v >> 16);
+}
+
+class Decoders : public ::testing::Test {
+protected:
+    void SetUp() override { folder_ = testing_support::MakeTempFolder(L"orvane-decoders") + L"\\"; }
+
+    std::wstring Write(const std::wstring& name, const Bytes& data) {
+        const std::wstring path = folder_ + name;
+        win::FileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        EXPECT_TRUE(static_cast<bool>(f)) << win::Narrow(path);
+        DWORD written = 0;
+        if (!data.empty()) ::WriteFile(f.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+        return path;
+    }
+
+    static std::string ErrorOf(const std::wstring& path) {
+        try {
+            orvane::DecodePictureFile(path);
+        } catch (const orvane::Error& e) {
+            return e.what();
+        }
+        return "";
+    }
+
+    std::wstring folder_;
+};
+
+// 0xAARRGGBB pixels with a white top-left corner, red elsewhere in the top
+// half, blue in the bottom half.
+Image32 Sample(int w, int h) {
+    Image32 img(w, h, 0xFFFF0000u);
+    for (int y = h / 2; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.at(x, y) = 0xFF0000FFu;
+    img.at(0, 0) = 0xFFFFFFFFu;
+    return img;
+}
+
+Bytes Jpeg(const Image32& img) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = img.width;
+    c.image_height = img.height;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 98, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(img.width) * 3);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < img.width; ++x) {
+            const std::uint32_t p = img.at(x, static_cast<int>(c.next_scanline));
+            row[3 * x] = static_cast<std::uint8_t>(p >> 16), row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
+            row[3 * x + 2] = static_cast<std::uint8_t>(p);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    Bytes result(out, out + size);
+    jpeg_destroy_compress(&c);
+    std::free(out);
+    return result;
+}
+
+// A bitmap file with a palette: `indices` are row-major, top row first.
+Bytes PaletteBmp(int w, int h, int bits, const std::vector<std::uint32_t>& palette,
+                 const std::vector<int>& indices, bool topDown = false) {
+    const std::size_t stride = (static_cast<std::size_t>(w) * bits + 31) / 32 * 4;
+    const std::size_t offset = 14 + 40 + palette.size() * 4;
+    Bytes b(offset + stride * h, 0);
+    b[0] = 'B', b[1] = 'M';
+    Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+    Put32(b, 10, static_cast<std::uint32_t>(offset));
+    Put32(b, 14, 40), Put32(b, 18, w), Put32(b, 22, static_cast<std::uint32_t>(topDown ? -h : h));
+    Put16(b, 26, 1), Put16(b, 28, bits), Put32(b, 46, static_cast<std::uint32_t>(palette.size()));
+    for (std::size_t i = 0; i < palette.size(); ++i) Put32(b, 54 + 4 * i, palette[i]);
+    for (int y = 0; y < h; ++y) {
+        const std::size_t row = offset + stride * (topDown ? y : h - 1 - y);
+        for (int x = 0; x < w; ++x) {
+            const int v = indices[static_cast<std::size_t>(y) * w + x];
+            const std::size_t bit = static_cast<std::size_t>(x) * bits;
+            b[row + bit / 8] |= static_cast<std::uint8_t>(v << (8 - bits - bit % 8));
+        }
+    }
+    return b;
+}
+
+// Top-left white, everything else red, as palette pictures.
+const std::vector<std::uint32_t> kPalette = {0x00FF0000u, 0x00FFFFFFu};  // RGBQUAD: red, white
+std::vector<int> Indices(int w, int h) {
+    std::vector<int> v(static_cast<std::size_t>(w) * h, 0);
+    v[0] = 1;
+    return v;
+}
+
+// `mask` drops the low bits that 5- and 6-bit channels cannot carry.
+void ExpectWhiteCornerRedRest(const Image32& img, int w, int h, const char* what, std::uint32_t mask = 0xFFFFFFFFu) {
+    ASSERT_EQ(img.width, w) << what;
+    ASSERT_EQ(img.height, h) << what;
+    EXPECT_EQ(img.at(0, 0) & mask, 0xFFFFFFFFu & mask) << what;
+    EXPECT_EQ(img.at(w - 1, h - 1) & mask, 0xFFFF0000u & mask) << what;
+    EXPECT_EQ(img.at(1, 0) & mask, 0xFFFF0000u & mask) << what;
+}
+
+TEST_F(Decoders, BitmapsOfEveryDepthAndLayout) {
+    const Image32 sample = Sample(13, 6);
+    for (int bits : {16, 24, 32}) {
+        const std::wstring path = Write(L"depth" + std::to_wstring(bits) + L".bmp", orvane::EncodeBmp(sample, bits));
+        const Image32 img = orvane::DecodePictureFile(path);
+        const std::uint32_t mask = bits == 16 ? 0xFFF8F8F8u : 0xFFFFFFFFu;
+        ASSERT_EQ(img.width, 13);
+        ASSERT_EQ(img.height, 6);
+        EXPECT_EQ(img.at(0, 0) & mask, 0xFFFFFFFFu & mask) << bits;
+        EXPECT_EQ(img.at(5, 1) & mask, 0xFFFF0000u & mask) << bits;
+        EXPECT_EQ(img.at(12, 5) & mask, 0xFF0000FFu & mask) << bits;
+    }
+    for (int bits : {1, 4, 8}) {
+        const std::wstring name = L"pal" + std::to_wstring(bits) + L".bmp";
+        const Image32 img = orvane::DecodePictureFile(Write(name, PaletteBmp(9, 5, bits, kPalette, Indices(9, 5))));
+        ExpectWhiteCornerRedRest(img, 9, 5, "palette");
+    }
+    // Rows stored top first.
+    const Image32 topDown =
+        orvane::DecodePictureFile(Write(L"topdown.bmp", PaletteBmp(9, 5, 8, kPalette, Indices(9, 5), true)));
+    ExpectWhiteCornerRedRest(topDown, 9, 5, "top-down");
+}
+
+TEST_F(Decoders, CompressedCoreAndBitFieldBitmaps) {
+    // RLE8, 4 x 2: bottom row red, top row white then red.
+    {
+        const Bytes rle = {4, 0, 0, 0, 1, 1, 3, 0, 0, 1};
+        Bytes b = PaletteBmp(4, 2, 8, kPalette, std::vector<int>(8, 0));
+        b.resize(14 + 40 + 8);
+        b.insert(b.end(), rle.begin(), rle.end());
+        Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+        Put32(b, 30, 1), Put32(b, 34, static_cast<std::uint32_t>(rle.size()));
+        ExpectWhiteCornerRedRest(orvane::DecodePictureFile(Write(L"rle8.bmp", b)), 4, 2, "rle8");
+    }
+    // RLE4, 4 x 2, the same picture.
+    {
+        const Bytes rle = {4, 0x00, 0, 0, 1, 0x11, 3, 0x00, 0, 1};
+        Bytes b = PaletteBmp(4, 2, 4, kPalette, std::vector<int>(8, 0));
+        b.resize(14 + 40 + 8);
+        b.insert(b.end(), rle.begin(), rle.end());
+        Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+        Put32(b, 30, 2), Put32(b, 34, static_cast<std::uint32_t>(rle.size()));
+        ExpectWhiteCornerRedRest(orvane::DecodePictureFile(Write(L"rle4.bmp", b)), 4, 2, "rle4");
+    }
+    // Core (OS/2 1.x) header with a 3-byte palette.
+    {
+        Bytes b(14 + 12 + 6 + 4 * 2, 0);
+        b[0] = 'B', b[1] = 'M';
+        Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+        Put32(b, 10, 14 + 12 + 6);
+        Put32(b, 14, 12), Put16(b, 18, 3), Put16(b, 20, 2), Put16(b, 22, 1), Put16(b, 24, 1);
+        b[26] = 0, b[27] = 0, b[28] = 0xFF;     // red
+        b[29] = 0xFF, b[30] = 0xFF, b[31] = 0xFF;  // white
+        b[32 + 4] = 0x80;                       // top row (stored second): first pixel white
+        ExpectWhiteCornerRedRest(orvane::DecodePictureFile(Write(L"core.bmp", b)), 3, 2, "core");
+    }
+    // 16 bits 5-6-5 through bit fields.
+    {
+        const int w = 3, h = 2;
+        Bytes b(14 + 40 + 12 + 8 * h, 0);
+        b[0] = 'B', b[1] = 'M';
+        Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+        Put32(b, 10, 14 + 40 + 12);
+        Put32(b, 14, 40), Put32(b, 18, w), Put32(b, 22, h), Put16(b, 26, 1), Put16(b, 28, 16), Put32(b, 30, 3);
+        Put32(b, 54, 0xF800), Put32(b, 58, 0x07E0), Put32(b, 62, 0x001F);
+        for (int i = 0; i < w * h; ++i) Put16(b, 66 + (i / w) * 8 + (i % w) * 2, 0xF800);
+        Put16(b, 66 + 8, 0xFFFF);  // top row first pixel
+        ExpectWhiteCornerRedRest(orvane::DecodePictureFile(Write(L"bitfields.bmp", b)), w, h, "565", 0xFFF8FCF8u);
+    }
+}
+
+TEST_F(Decoders, JpegWhateverTheCaseOfItsExtension) {
+    const Bytes jpeg = Jpeg(Sample(32, 16));
+    for (const wchar_t* name : {L"photo.JPG", L"photo.jpeg", L"photo.Jpeg"}) {
+        const Image32 img = orvane::DecodePictureFile(Write(name, jpeg));
+        ASSERT_EQ(img.width, 32);
+        ASSERT_EQ(img.height, 16);
+        const std::uint32_t p = img.at(20, 12);
+        EXPECT_LT((p >> 16) & 0xFF, 12u);
+        EXPECT_GT(p & 0xFF, 240u);
+        EXPECT_EQ(p >> 24, 0xFFu);
+    }
+}
+
+// A 16 x 16 32-bit icon, white top-left pixel, red elsewhere; the mask
+// leaves the bottom-right pixel transparent.
+Bytes Icon16() {
+    const int n = 16;
+    const std::size_t xorBytes = n * n * 4, andBytes = n * 4;  // mask rows padded to 32 bits
+    Bytes b(6 + 16 + 40 + xorBytes + andBytes, 0);
+    Put16(b, 2, 1), Put16(b, 4, 1);
+    b[6] = n, b[7] = n, Put16(b, 10, 1), Put16(b, 12, 32);
+    Put32(b, 14, static_cast<std::uint32_t>(40 + xorBytes + andBytes)), Put32(b, 18, 22);
+    Put32(b, 22, 40), Put32(b, 26, n), Put32(b, 30, 2 * n), Put16(b, 34, 1), Put16(b, 36, 32);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const bool white = x == 0 && y == 0;
+            const bool clear = x == n - 1 && y == n - 1;
+            const std::size_t at = 62 + (static_cast<std::size_t>(n - 1 - y) * n + x) * 4;
+            Put32(b, at, clear ? 0u : white ? 0xFFFFFFFFu : 0xFFFF0000u);
+        }
+    b[62 + xorBytes + 1] = 0x01;  // AND mask, bottom row (stored first), last pixel: transparent
+    return b;
+}
+
+TEST_F(Decoders, IconAtItsOwnSizeWithItsTransparency) {
+    const Image32 img = orvane::DecodePictureFile(Write(L"small.ico", Icon16()));
+    ASSERT_EQ(img.width, 16);
+    ASSERT_EQ(img.height, 16);
+    EXPECT_EQ(img.at(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(img.at(8, 8), 0xFFFF0000u);
+    EXPECT_EQ(img.at(15, 15), 0xFFFFFFFFu);  // transparent: the white background shows
+
+    CurrentPicture current;
+    ASSERT_TRUE(current.Load(folder_ + L"small.ico"));
+    EXPECT_EQ(current.Image().width, 16);
+    EXPECT_EQ(orvane::ComplementColour(current.TopLeftPixel()), 0x000000u);
+}
+
+TEST_F(Decoders, EnhancedMetafilePlayedAtItsNaturalSize) {
+    // Frame of 40 x 30 pixels of the reference device, in 0.01 mm.
+    win::WindowDc screen(nullptr);
+    const int hmmX = ::GetDeviceCaps(screen.get(), HORZSIZE) * 100, pxX = ::GetDeviceCaps(screen.get(), HORZRES);
+    const int hmmY = ::GetDeviceCaps(screen.get(), VERTSIZE) * 100, pxY = ::GetDeviceCaps(screen.get(), VERTRES);
+    const RECT frame{0, 0, ::MulDiv(40, hmmX, pxX), ::MulDiv(30, hmmY, pxY)};
+    const std::wstring path = folder_ + L"drawing.emf";
+    {
+        HDC dc = ::CreateEnhMetaFileW(screen.get(), path.c_str(), &frame, nullptr);
+        ASSERT_NE(dc, nullptr);
+        win::GdiObject red(::CreateSolidBrush(RGB(255, 0, 0)));
+        const RECT all{0, 0, 40, 30};
+        ::FillRect(dc, &all, static_cast<HBRUSH>(red.get()));
+        win::EnhMetaFile emf(::CloseEnhMetaFile(dc));
+        ASSERT_TRUE(static_cast<bool>(emf));
+    }
+    const Image32 img = orvane::DecodePictureFile(path);
+    EXPECT_NEAR(img.width, 40, 1);
+    EXPECT_NEAR(img.height, 30, 1);
+    EXPECT_EQ(img.at(img.width / 2, img.height / 2), 0xFFFF0000u);
+}
+
+// A placeable Windows metafile of 100 x 50 pixels at 96 dots per inch: the
+// window is 200 x 100 logical units, red on the left half, white elsewhere.
+Bytes PlaceableWmf(bool withHeader) {
+    HDC dc = ::CreateMetaFileW(nullptr);
+    ::SetWindowOrgEx(dc, 0, 0, nullptr);
+    ::SetWindowExtEx(dc, 200, 100, nullptr);
+    HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0));
+    HGDIOBJ old = ::SelectObject(dc, red);
+    ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    ::Rectangle(dc, 0, 0, 101, 101);
+    ::SelectObject(dc, old);
+    HMETAFILE mf = ::CloseMetaFile(dc);
+    ::DeleteObject(red);
+    const UINT size = ::GetMetaFileBitsEx(mf, 0, nullptr);
+    Bytes bits(size);
+    ::GetMetaFileBitsEx(mf, size, bits.data());
+    ::DeleteMetaFile(mf);
+    if (!withHeader) return bits;
+    Bytes head(22, 0);
+    Put32(head, 0, 0x9AC6CDD7u);
+    Put16(head, 10, 200), Put16(head, 12, 100), Put16(head, 14, 192);  // 200 x 100 units at 192 per inch
+    std::uint16_t sum = 0;
+    for (int i = 0; i < 10; ++i) sum ^= static_cast<std::uint16_t>(head[2 * i] | (head[2 * i + 1] << 8));
+    Put16(head, 20, sum);
+    head.insert(head.end(), bits.begin(), bits.end());
+    return head;
+}
+
+TEST_F(Decoders, WindowsMetafilesWithAndWithoutPlaceableHeader) {
+    win::WindowDc screen(nullptr);
+    const int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+    const Image32 placed = orvane::DecodePictureFile(Write(L"placed.wmf", PlaceableWmf(true)));
+    EXPECT_EQ(placed.width, ::MulDiv(200, dpi, 192));
+    EXPECT_EQ(placed.height, ::MulDiv(100, dpi, 192));
+    EXPECT_EQ(placed.at(2, placed.height / 2), 0xFFFF0000u);
+    EXPECT_EQ(placed.at(placed.width - 3, placed.height / 2), 0xFFFFFFFFu);
+
+    // Without the header the window extent it sets is the size.
+    const Image32 plain = orvane::DecodePictureFile(Write(L"plain.wmf", PlaceableWmf(false)));
+    EXPECT_EQ(plain.width, 200);
+    EXPECT_EQ(plain.height, 100);
+    EXPECT_EQ(plain.at(5, 50), 0xFFFF0000u);
+    EXPECT_EQ(plain.at(190, 50), 0xFFFFFFFFu);
+}
+
+TEST_F(Decoders, ErrorTextsForWhatCannotBeDecoded) {
+    EXPECT_EQ(ErrorOf(Write(L"picture.pcx", Bytes{10, 5, 1, 8})), "Extension de fichier graphique inconnue (.pcx)");
+    EXPECT_EQ(ErrorOf(Write(L"picture.PCX", Bytes{10, 5, 1, 8})), "Extension de fichier graphique inconnue (.PCX)");
+    EXPECT_EQ(ErrorOf(Write(L"noextension", Bytes{1})), "Extension de fichier graphique inconnue (.)");
+    EXPECT_EQ(ErrorOf(folder_ + L"dotted.dir\\noext"), "Extension de fichier graphique inconnue (.)");
+    EXPECT_EQ(ErrorOf(Write(L"trailing.", Bytes{1})), "Extension de fichier graphique inconnue (.)");
+
+    const std::wstring empty = Write(L"empty.jpg", Bytes{});
+    EXPECT_EQ(ErrorOf(empty), "Le fichier " + win::Narrow(empty) + " est vide");
+
+    const std::wstring dir = folder_ + L"folder.bmp";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    EXPECT_EQ(ErrorOf(dir), "'" + win::Narrow(dir) + "' est un dossier et non un fichier image");
+
+    Bytes jpeg = Jpeg(Sample(32, 32));
+    jpeg.resize(jpeg.size() / 2);
+    EXPECT_EQ(ErrorOf(Write(L"half.jpg", jpeg)).rfind("Erreur JPEG #", 0), 0u);
+    EXPECT_EQ(ErrorOf(Write(L"garbage.jpg", Bytes(300, 0x55))).rfind("Erreur JPEG #", 0), 0u);
+
+    Bytes bmp = orvane::EncodeBmp(Sample(20, 20), 24);
+    bmp.resize(bmp.size() - 7);
+    EXPECT_EQ(ErrorOf(Write(L"short.bmp", bmp)), "Fichier bitmap tronqué");
+    EXPECT_EQ(ErrorOf(Write(L"text.bmp", Bytes{'h', 'e', 'l', 'l', 'o'})), "Ce fichier n'est pas un bitmap Windows");
+
+    Bytes ico = Icon16();
+    ico.resize(100);
+    EXPECT_NE(ErrorOf(Write(L"short.ico", ico)), "");
+    EXPECT_NE(ErrorOf(Write(L"garbage.ico", Bytes(64, 0xAB))), "");
+    EXPECT_NE(ErrorOf(Write(L"garbage.emf", Bytes(200, 0x01))), "");
+    Bytes wmf = PlaceableWmf(true);
+    wmf.resize(wmf.size() - 10);
+    EXPECT_NE(ErrorOf(Write(L"short.wmf", wmf)), "");
+    EXPECT_NE(ErrorOf(Write(L"garbage.wmf", Bytes(64, 0x07))), "");
+}
+
+TEST_F(Decoders, LoadKeepsThePreviousPictureOnMissingFilesAndErrors) {
+    CurrentPicture current;
+    EXPECT_FALSE(current.HasImage());
+    EXPECT_FALSE(current.Load(folder_ + L"nowhere.bmp"));
+    EXPECT_TRUE(current.HasImage());  // image 0 exists from the first call on
+    EXPECT_FALSE(current.HasPicture());
+    EXPECT_THROW(current.TopLeftPixel(), orvane::Error);
+
+    const std::wstring good = Write(L"good.bmp", orvane::EncodeBmp(Sample(8, 4), 24));
+    ASSERT_TRUE(current.Load(good));
+    EXPECT_EQ(current.Image().width, 8);
+    EXPECT_EQ(current.TopLeftPixel(), 0xFFFFFFFFu);
+    EXPECT_EQ(orvane::ComplementColour(current.TopLeftPixel()), 0u);
+
+    EXPECT_FALSE(current.Load(folder_ + L"still-nowhere.jpg"));
+    EXPECT_FALSE(current.Load(folder_ + L"no-such-folder\\x.jpg"));
+    EXPECT_FALSE(current.Load(L""));
+    EXPECT_THROW(current.Load(Write(L"bad.pcx", Bytes{1, 2, 3})), orvane::Error);
+    EXPECT_THROW(current.Load(Write(L"bad.jpg", Bytes{0xFF, 0xD8, 0xFF})), orvane::Error);
+    ::CreateDirectoryW((folder_ + L"folder2.jpg").c_str(), nullptr);
+    EXPECT_THROW(current.Load(folder_ + L"folder2.jpg"), orvane::Error);
+    EXPECT_EQ(current.Image().width, 8);
+    EXPECT_EQ(current.Image().height, 4);
+    EXPECT_EQ(current.TopLeftPixel(), 0xFFFFFFFFu);
+
+    // Every pixel's top byte is 255 after a load, whatever the file held.
+    Image32 clear(3, 3, 0x00123456u);
+    ASSERT_TRUE(current.Load(Write(L"alpha0.bmp", orvane::EncodeBmp(clear, 32))));
+    for (std::uint32_t p : current.Image().pixels) EXPECT_EQ(p, 0xFF123456u);
+}
+
+TEST_F(Decoders, PathsWithAccentsOtherScriptsAndBeyondMaxPath) {
+    const std::wstring sub = folder_ + L"Été \u65e5\u672c \u0416";
+    ::CreateDirectoryW(sub.c_str(), nullptr);
+    const Bytes jpeg = Jpeg(Sample(10, 10));
+    const std::wstring jpegPath = sub + L"\\photo \u00e9\u0107.jpg";
+    {
+        win::FileHandle f(::CreateFileW(jpegPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(static_cast<bool>(f));
+        DWORD written = 0;
+        ::WriteFile(f.get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr);
+    }
+    CurrentPicture current;
+    ASSERT_TRUE(current.Load(jpegPath));
+    EXPECT_EQ(current.Image().width, 10);
+
+    const std::wstring bmpPath = sub + L"\\image \u00e0 \u4e2d.bmp";
+    {
+        const Bytes bmp = orvane::EncodeBmp(Sample(6, 6), 24);
+        win::FileHandle f(::CreateFileW(bmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        ::WriteFile(f.get(), bmp.data(), static_cast<DWORD>(bmp.size()), &written, nullptr);
+    }
+    ASSERT_TRUE(current.Load(bmpPath));
+    EXPECT_EQ(current.Image().width, 6);
+    EXPECT_EQ(current.TopLeftPixel(), 0xFFFFFFFFu);
+
+    // A folder chain longer than MAX_PATH, made through the "\\?\" form.
+    std::wstring deep = folder_;
+    while (deep.size() < MAX_PATH + 40) {
+        deep += L"dossier-tr\u00e8s-long-0123456789\\";
+        ::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
+    }
+    const std::wstring longPath = deep + L"image.bmp";
+    {
+        const Bytes bmp = orvane::EncodeBmp(Sample(5, 3), 32);
+        win::FileHandle f(::CreateFileW((L"\\\\?\\" + longPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                        nullptr));
+        ASSERT_TRUE(static_cast<bool>(f));
+        DWORD written = 0;
+        ::WriteFile(f.get(), bmp.data(), static_cast<DWORD>(bmp.size()), &written, nullptr);
+    }
+    ASSERT_TRUE(current.Load(longPath));
+    EXPECT_EQ(current.Image().width, 5);
+    EXPECT_FALSE(current.Load(deep + L"absent.bmp"));
+}
+
+TEST_F(Decoders, NoGdiObjectLeaksOnSuccessOrFailure) {
+    const std::wstring files[] = {
+        Write(L"leak.bmp", orvane::EncodeBmp(Sample(8, 8), 24)), Write(L"leak.ico", Icon16()),
+        Write(L"leak.wmf", PlaceableWmf(true)), Write(L"leak-bad.bmp", Bytes{'B', 'M', 1, 2, 3}),
+        Write(L"leak-bad.wmf", Bytes(40, 0x07))};
+    auto load = [&] {
+        for (const auto& f : files) {
+            try {
+                orvane::DecodePictureFile(f);
+            } catch (const orvane::Error&) {
+            }
+        }
+    };
+    load();
+    const DWORD before = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    for (int i = 0; i < 50; ++i) load();
+    const DWORD after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    EXPECT_LE(after, before + 2);
+}
+
+}  // namespace
