@@ -311,7 +311,7 @@ void TDragHandle::PassOn(UINT msg, WPARAM keys, POINT p) {
     if (!parent_) return;
     const POINT inParent{p.x + bounds_.left, p.y + bounds_.top};
     for (HWND child = ::GetWindow(parent_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (child == hwnd() || !::IsWindowVisible(child)) continue;
+        if (child == hwnd() || !(::GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE)) continue;
         if (dynamic_cast<TDragHandle*>(win::Window::FromHandle(child))) continue;
         RECT r{};
         ::GetWindowRect(child, &r);
