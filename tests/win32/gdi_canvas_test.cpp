@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 
 #include "core/calendar.h"
@@ -223,6 +224,23 @@ TEST(GdiCanvasText, TextIsDrawnInItsColourOnlyWithinItsExtent) {
     EXPECT_EQ(outside, 0);
     // Transparent mode: the background between the letters stays.
     EXPECT_EQ(surface.at(20, 10), 0x808080u);
+}
+
+TEST(GdiCanvasText, CalendarInAbsurdRectanglesCompletesQuickly) {
+    // Hand-edited registry values: a rectangle four billion pixels tall and
+    // 50 wide, and one spanning the whole 32-bit plane, drawn for real.
+    Surface surface(200, 200, 0x808080);
+    const orvane::WallpaperSettings s = Colours();
+    const DWORD start = ::GetTickCount();
+    {
+        win::GdiCanvas canvas(surface.dc());
+        orvane::DrawCalendar(canvas, 0, -2000000000, 50, 2000000000, 0, 0, 0, {2026, 12, 8}, 1, s,
+                             win::UserLocaleNames());
+        orvane::DrawCalendar(canvas, INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, {2026, 12, 8}, 1, s,
+                             win::UserLocaleNames());
+        orvane::DrawCalendar(canvas, 10, 10, 12, 11, 10, 5, 5, {2026, 12, 8}, 1, s, win::UserLocaleNames());
+    }
+    EXPECT_LT(::GetTickCount() - start, 10000u);
 }
 
 // ---- names of the user's locale ------------------------------------------------
