@@ -5,7 +5,8 @@ wine_session_start() {
   local prefix="$1" screen="${2:-1024x768x24}"
   export WINEPREFIX="$prefix"
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-  export LOCPATH="$ORVANE_ROOT/build/locale" LANG=fr_FR.UTF-8 LC_ALL=fr_FR.UTF-8
+  export LOCPATH="$ORVANE_ROOT/build/locale"
+  export LANG=fr_FR.UTF-8
   ORVANE_XVFB_PID=""
   if [ -z "${DISPLAY:-}" ]; then
     local n

@@ -10,7 +10,7 @@
 #include "core/error.h"
 #include "core/picture_list.h"
 #include "wallpaper/about_box.h"
-#include "core/image.h"
+#include "wallpaper/composition.h"
 #include "wallpaper/desktop_icons.h"
 #include "wallpaper/param_dialog.h"
 #include "wallpaper/preview_window.h"
@@ -20,8 +20,6 @@
 #include "win32/strings.h"
 
 namespace orvane {
-
-void ComposeWallpaperFile(const std::wstring& fileName, WallpaperSettings& settings, const Image32& picture);
 
 namespace {
 
