@@ -116,7 +116,7 @@ TEST_F(WallpaperTest, HandEditedValuesFallBackToTheirDefaults) {
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RunMode", L"1"));
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Interval", L"abc"));
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"CalL", L"12x"));
-    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RefDay", L"9"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"WallPaperMode", L"9"));
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"MounthFont", L""));
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RunAtStartup", L"0"));
     ASSERT_TRUE(WriteString(Root::CurrentUser, kRunKey, L"Autre programme", exe_));
@@ -127,7 +127,7 @@ TEST_F(WallpaperTest, HandEditedValuesFallBackToTheirDefaults) {
     Reduce(main);
     EXPECT_EQ(Setting(L"Interval"), L"30000");
     EXPECT_EQ(Setting(L"CalL"), std::to_wstring(::GetSystemMetrics(SM_CXSCREEN) / 4 * 3));
-    EXPECT_EQ(Setting(L"RefDay"), L"1");
+    EXPECT_EQ(Setting(L"WallPaperMode"), L"9");  // kept: the dialog offers 0 to 2 but the store holds any
     EXPECT_EQ(Setting(L"MounthFont"), L"");  // an existing empty string stays empty
     EXPECT_FALSE(ReadString(Root::CurrentUser, kRunKey, kRunValue).has_value());
     EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, L"Autre programme").value_or(L""), exe_);

@@ -137,11 +137,11 @@ std::vector<std::wstring> WallpaperTest::ListItems(HWND main) {
 }
 
 void WallpaperTest::Reduce(HWND main) {
-    const std::optional<std::wstring> before = ReadString(Root::CurrentUser, kConfigKey, L"RefDay");
+    // Every save writes RefDay last: take it away and wait for it to come back.
+    DeleteValue(Root::CurrentUser, kConfigKey, L"RefDay");
     Click(Button(main, L"Réduire"));
     WaitFor([&] { return !::IsWindowVisible(main); }, 5000);
     WaitFor([&] { return ReadString(Root::CurrentUser, kConfigKey, L"RefDay").has_value(); }, 5000);
-    (void)before;
 }
 
 std::wstring WallpaperTest::Setting(const wchar_t* name) {
