@@ -58,15 +58,6 @@ TEST(CalendarOnWallpaper, HalvesRoundToTheEvenNeighbour) {
     EXPECT_EQ(r.right, -2);
 }
 
-TEST(CalendarOnWallpaper, StretchedModeTakesScreenPixelsAsTheyAre) {
-    WallpaperSettings s = WithRect(2, 768, 576, 1024, 768);
-    const CalendarRect r = CalendarRectOnWallpaper(s, 800, 1024);
-    EXPECT_EQ(r.left, 768);
-    EXPECT_EQ(r.top, 576);
-    EXPECT_EQ(r.right, 1024);
-    EXPECT_EQ(r.bottom, 768);
-}
-
 TEST(CalendarOnWallpaper, TopBelowBottomIsExchangedInTheSettingsLeftRightNever) {
     WallpaperSettings s = WithRect(2, 900, 700, 100, 300);
     const CalendarRect r = CalendarRectOnWallpaper(s, 1024, 1024);

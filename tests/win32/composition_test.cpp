@@ -250,17 +250,6 @@ TEST(ComposeWallpaperFile, PictureSizeModeMapsTheRectangleByTheHorizontalFactor)
     EXPECT_EQ(s.CalL, 768);  // the settings keep screen pixels
 }
 
-TEST(ComposeWallpaperFile, ExchangedTopAndBottomAreDrawnAndKeptInOrder) {
-    Folder dir;
-    const std::wstring file = dir / L"wall.bmp";
-    WallpaperSettings s = Settings(2, 40, 330, 390, 30);
-    orvane::ComposeWallpaperFile(file, s, Plain(480, 360), Target(480, 360), win::UserLocaleNames());
-    EXPECT_EQ(s.CalT, 30);
-    EXPECT_EQ(s.CalB, 330);
-    const Bitmap b = ReadBitmap(file);
-    EXPECT_EQ(BlackRows(b, 40, 390, 30).size(), 6u);
-}
-
 TEST(ComposeWallpaperFile, CalendarOffWritesThePictureAsItIs) {
     Folder dir;
     const std::wstring file = dir / L"wall.bmp";

@@ -124,22 +124,6 @@ TEST(GdiCanvasGeometry, CalendarGridAndFillsMatchTheImageCanvasPixelForPixel) {
     }
 }
 
-TEST(GdiCanvasGeometry, FillExcludesRightAndBottomLineExcludesItsEnd) {
-    Surface surface(40, 40, 0x808080);
-    win::GdiCanvas canvas(surface.dc());
-    canvas.SetBrushColour(0x0000FF);
-    canvas.Fill(10, 10, 20, 15);
-    EXPECT_EQ(surface.at(10, 10), 0xFF0000u);  // DIB bits are 0x00RRGGBB: red
-    EXPECT_EQ(surface.at(19, 14), 0xFF0000u);
-    EXPECT_EQ(surface.at(20, 14), 0x808080u);
-    EXPECT_EQ(surface.at(19, 15), 0x808080u);
-    canvas.MoveTo(0, 30);
-    canvas.LineTo(30, 30);
-    EXPECT_EQ(surface.at(0, 30), 0u);
-    EXPECT_EQ(surface.at(29, 30), 0u);
-    EXPECT_EQ(surface.at(30, 30), 0x808080u);
-}
-
 // ---- state handed back -------------------------------------------------------
 
 TEST(GdiCanvasState, BrushBackgroundAndDcStateComeBack) {
