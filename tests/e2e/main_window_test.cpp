@@ -2,6 +2,8 @@
 // with an empty store, the settings written back, the list file rules.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "e2e/wallpaper_fixture.h"
 
 namespace e2e {
@@ -132,6 +134,87 @@ TEST_F(WallpaperTest, HandEditedValuesFallBackToTheirDefaults) {
     EXPECT_FALSE(ReadString(Root::CurrentUser, kRunKey, kRunValue).has_value());
     EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, L"Autre programme").value_or(L""), exe_);
     DeleteValue(Root::CurrentUser, kRunKey, L"Autre programme");
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+std::wstring WindowsWallpaperFile() {
+    wchar_t dir[MAX_PATH + 1]{};
+    ::GetWindowsDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\OrvaneWallPaper.bmp";
+}
+
+struct BmpSummary {
+    int width = 0, height = 0, bits = 0;
+    DWORD bottomLeft = 0;  // 0xRRGGBB of the first stored pixel
+};
+
+std::optional<BmpSummary> ReadBmpSummary(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+    BITMAPFILEHEADER fh;
+    BITMAPINFOHEADER ih;
+    memcpy(&fh, bytes.data(), sizeof(fh));
+    memcpy(&ih, bytes.data() + sizeof(fh), sizeof(ih));
+    BmpSummary s{ih.biWidth, ih.biHeight < 0 ? -ih.biHeight : ih.biHeight, ih.biBitCount};
+    const std::size_t at = fh.bfOffBits;
+    if (at + 3 > bytes.size()) return std::nullopt;
+    const auto b = static_cast<unsigned char>(bytes[at]), g = static_cast<unsigned char>(bytes[at + 1]),
+               r = static_cast<unsigned char>(bytes[at + 2]);
+    s.bottomLeft = (static_cast<DWORD>(r) << 16) | (g << 8) | b;
+    return s;
+}
+
+TEST_F(WallpaperTest, AtStartTheWallpaperIsComposedAndInstalledThroughTheDesktopValues) {
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"rouge.bmp", 64, 48, 0xCC2200));
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"vert.bmp", 80, 60, 0x22AA44));
+    const std::string folder(pictures_.begin(), pictures_.end());
+    ASSERT_TRUE(WriteBytes(ListFile(), folder + "rouge.bmp\r\n" + folder + "vert.bmp\r\n"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Random", L"0"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"WallPaperMode", L"0"));
+    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Calendar", L"0"));
+    ::DeleteFileW(WindowsWallpaperFile().c_str());
+    Start();
+    ASSERT_TRUE(WaitFor([] { return ReadBmpSummary(WindowsWallpaperFile()).has_value(); }, 15000));
+    const auto bmp = ReadBmpSummary(WindowsWallpaperFile());
+    ASSERT_TRUE(bmp);
+    // Sequential from no stored Number: the first entry, at its own size (tiled).
+    EXPECT_EQ(bmp->width, 64);
+    EXPECT_EQ(bmp->height, 48);
+    EXPECT_EQ(bmp->bottomLeft, 0xCC2200u);
+    const wchar_t* desk = L"Control Panel\\Desktop";
+    EXPECT_EQ(ReadString(Root::CurrentUser, desk, L"Wallpaper").value_or(L""), WindowsWallpaperFile());
+    EXPECT_EQ(ReadString(Root::CurrentUser, desk, L"TileWallpaper").value_or(L""), L"1");
+    EXPECT_EQ(ReadString(Root::CurrentUser, desk, L"WallpaperStyle").value_or(L""), L"0");
+    // The program lives in the notification area: no window shows.
+    EXPECT_EQ(FindTopWindow(kMainCaption, nullptr, app_.Id(), true), nullptr);
+}
+
+TEST_F(WallpaperTest, WithARotationIntervalTheWallpaperChangesAgainAndAgainInListOrder) {
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"un.bmp", 30, 20, 0x102030));
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"deux.bmp", 40, 20, 0x405060));
+    ASSERT_TRUE(WriteSolidBmp(pictures_ + L"trois.bmp", 50, 20, 0x708090));
+    const std::string folder(pictures_.begin(), pictures_.end());
+    ASSERT_TRUE(WriteBytes(ListFile(), folder + "un.bmp\r\n" + folder + "deux.bmp\r\n" + folder + "trois.bmp\r\n"));
+    for (auto [name, value] : {std::pair{L"Random", L"0"}, {L"Number", L"1"}, {L"RunMode", L"1"},
+                               {L"Interval", L"1"}, {L"WallPaperMode", L"1"}, {L"Calendar", L"0"}})
+        ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, name, value));
+    ::DeleteFileW(WindowsWallpaperFile().c_str());
+    Start();
+    // Number 1 stored: the start installs entry 2, then every second 0, 1, 2...
+    std::vector<int> widths;
+    const DWORD end = ::GetTickCount() + 12000;
+    while (widths.size() < 4 && static_cast<LONG>(::GetTickCount() - end) < 0) {
+        if (auto bmp = ReadBmpSummary(WindowsWallpaperFile())) {
+            if (widths.empty() || widths.back() != bmp->width) widths.push_back(bmp->width);
+        }
+        ::Sleep(50);
+    }
+    EXPECT_EQ(widths, (std::vector<int>{50, 30, 40, 50}));
 }
 
 }  // namespace
