@@ -87,6 +87,7 @@ TEST_F(ParamE2eTest, SaturdayStoresRefDaySeven) {
 
 TEST_F(ParamE2eTest, LettersInTheHoursFieldShowTheErrorAndSaveNothing) {
     OpenDialog();
+    SelectRadio(L"Toutes les ");
     SetText(Control(L"Edit", nullptr, 0), L"abc");
     Press(L"ok");
     EXPECT_EQ(AcceptMessageBox(), L"'abc' n'est pas une valeur entière correcte");
