@@ -160,6 +160,26 @@ bool RunColorDialog(HWND owner, COLORREF& colour) {
     return true;
 }
 
+// One pixel of the overlay over the picture, per channel: where the calendar
+// drawn on white and on black agree it covers the picture, except in white
+// (the transparent colour); where they differ the picture shows through in
+// the proportion of the difference.
+std::uint32_t Composite(std::uint32_t onWhite, std::uint32_t onBlack, std::uint32_t picture) {
+    onWhite &= 0x00FFFFFFu;
+    onBlack &= 0x00FFFFFFu;
+    if (onWhite == onBlack) return onWhite == 0x00FFFFFFu ? picture : (onBlack | 0xFF000000u);
+    std::uint32_t out = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int w = static_cast<int>((onWhite >> shift) & 0xFF);
+        const int b = static_cast<int>((onBlack >> shift) & 0xFF);
+        const int p = static_cast<int>((picture >> shift) & 0xFF);
+        const int through = std::clamp(w - b, 0, 255);
+        const int v = std::clamp(b + (through * p + 127) / 255, 0, 255);
+        out |= static_cast<std::uint32_t>(v) << shift;
+    }
+    return out;
+}
+
 win::Menu BuildPopupMenu() {
     HMENU fontes = ::CreatePopupMenu();
     ::AppendMenuW(fontes, MF_STRING, kMois1, L"&Mois");
@@ -198,7 +218,8 @@ struct TPreview::Impl {
     COLORREF colorDialogColor = RGB(0, 0, 0);
 
     DibSurface buffer;   // the off-screen picture of the whole client area
-    DibSurface overlay;  // the visible part of the calendar, on white
+    DibSurface overlay;         // the visible part of the calendar, on white
+    DibSurface overlayOnBlack;  // the same, on black
     Image32 scaled;      // the picture resampled to the client size
     std::uint64_t pictureVersion = 1;
     std::uint64_t scaledVersion = 0;
@@ -534,31 +555,39 @@ void TPreview::FormPaint(HDC target, const RECT& area) noexcept {
         if (!drawn) ::FillRect(buf, &client, ::GetSysColorBrush(COLOR_APPWORKSPACE));
         ::GdiFlush();
 
-        // The calendar on white, white shown as transparent.
+        // The calendar on white, white shown as transparent. It is drawn a
+        // second time on black: where the two differ the system smoothed the
+        // text edges against the background, and the difference is how much
+        // of the picture shows through there, so small letters keep their
+        // colour instead of a pale fringe.
         if (m.image1.visible) {
             const drag::Bounds b = m.image1.Bounds();
             RECT control{b.left, b.top, b.left + std::max(b.width, 0), b.top + std::max(b.height, 0)};
             RECT visible{};
             if (::IntersectRect(&visible, &control, &client) &&
-                m.overlay.Ensure(visible.right - visible.left, visible.bottom - visible.top)) {
-                HDC ov = m.overlay.dc.get();
-                std::fill(m.overlay.bits, m.overlay.bits + static_cast<std::size_t>(m.overlay.width) * m.overlay.height,
-                          0xFFFFFFFFu);
-                POINT oldOrg{};
-                ::SetViewportOrgEx(ov, control.left - visible.left, control.top - visible.top, &oldOrg);
-                {
-                    win::GdiCanvas canvas(ov);
-                    const WallpaperSettings& s = main_.WallpaperSettings;
-                    DrawCalendar(canvas, 0, 0, b.width, b.height, 10, 5, 5, win::Today(), s.RefDay, s,
-                                 win::UserLocaleNames());
+                m.overlay.Ensure(visible.right - visible.left, visible.bottom - visible.top) &&
+                m.overlayOnBlack.Ensure(visible.right - visible.left, visible.bottom - visible.top)) {
+                const WallpaperSettings& s = main_.WallpaperSettings;
+                const win::UserLocaleNames names;
+                const Date today = win::Today();
+                for (DibSurface* surface : {&m.overlay, &m.overlayOnBlack}) {
+                    HDC ov = surface->dc.get();
+                    POINT oldOrg{};
+                    ::SetViewportOrgEx(ov, control.left - visible.left, control.top - visible.top, &oldOrg);
+                    ::PatBlt(ov, 0, 0, b.width, b.height, surface == &m.overlay ? WHITENESS : BLACKNESS);
+                    {
+                        win::GdiCanvas canvas(ov);
+                        DrawCalendar(canvas, 0, 0, b.width, b.height, 10, 5, 5, today, s.RefDay, s, names);
+                    }
+                    ::SetViewportOrgEx(ov, oldOrg.x, oldOrg.y, nullptr);
                 }
-                ::SetViewportOrgEx(ov, oldOrg.x, oldOrg.y, nullptr);
                 ::GdiFlush();
                 for (int y = 0; y < m.overlay.height; ++y) {
-                    const std::uint32_t* src = m.overlay.bits + static_cast<std::size_t>(y) * m.overlay.width;
+                    const std::size_t row = static_cast<std::size_t>(y) * m.overlay.width;
+                    const std::uint32_t* onWhite = m.overlay.bits + row;
+                    const std::uint32_t* onBlack = m.overlayOnBlack.bits + row;
                     std::uint32_t* dst = m.buffer.bits + static_cast<std::size_t>(y + visible.top) * cw + visible.left;
-                    for (int x = 0; x < m.overlay.width; ++x)
-                        if ((src[x] & 0x00FFFFFFu) != 0x00FFFFFFu) dst[x] = src[x] | 0xFF000000u;
+                    for (int x = 0; x < m.overlay.width; ++x) dst[x] = Composite(onWhite[x], onBlack[x], dst[x]);
                 }
             }
         }

@@ -164,6 +164,17 @@ TEST_F(PreviewTest, ShowsThePictureWithTheCalendarAtTheStoredRectangle) {
     EXPECT_GT(snap.Count(overlay, RGB(255, 255, 0)), 500);   // working days
     EXPECT_GT(snap.Count(overlay, RGB(0, 0, 255)), 100);     // weekend cells
     EXPECT_EQ(snap.Count(overlay, RGB(255, 255, 255)), 0);   // no white box
+    // Black letters on the picture, without the pale fringe that smoothing
+    // against the white background would leave.
+    int pale = 0, dark = 0;
+    for (int y = overlay.top; y < overlay.bottom; ++y)
+        for (int x = overlay.left; x < overlay.right; ++x) {
+            const COLORREF c = snap.at(x, y);
+            pale += GetRValue(c) >= 200 && GetGValue(c) >= 200 && GetBValue(c) >= 200;
+            dark += GetRValue(c) < 60 && GetGValue(c) < 60 && GetBValue(c) < 60;
+        }
+    EXPECT_EQ(pale, 0);
+    EXPECT_GT(dark, 200);  // grid lines and texts
     EXPECT_EQ(snap.at(110, 106), picture);                    // the top margin is transparent
     const RECT left{0, 0, 95, snap.height};
     EXPECT_EQ(snap.Count(left, RGB(255, 255, 0)), 0);
