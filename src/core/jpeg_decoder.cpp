@@ -147,7 +147,11 @@ Failure DecodeInto(Session& s, const std::uint8_t* data, std::size_t size, Image
     }
     jpeg_start_decompress(&cinfo);
 
-    out = Image32(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+    // Zeroed (a memset) rather than filled: every pixel is written by the
+    // decoder, and a fill loop over 24 megapixels costs a third of a decode.
+    out.width = static_cast<int>(cinfo.output_width);
+    out.height = static_cast<int>(cinfo.output_height);
+    out.pixels.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
     const int width = out.width;
     if (direct) {
         JSAMPROW rows[16];

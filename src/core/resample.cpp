@@ -16,11 +16,17 @@
 namespace orvane {
 namespace {
 
-// Weights are 1.14 fixed point: they fit a signed 16-bit lane (the SSE2
-// multiply-add works on those) and 255 * 2^14 * taps stays far below 2^31.
-constexpr int kShift = 14;
-constexpr int kOne = 1 << kShift;
-constexpr int kRound = 1 << (kShift - 1);
+// Weights are fractions of 65536. In the vector kernels each term is
+// (sample << 8) * weight >> 16, kept in a 16-bit lane: eight lanes per
+// multiply and no widening. Each term truncates by less than 1/256 of a
+// level, so a result gathers at most n/256 of a level below the exact sum;
+// rounding with a bias of at least n - 1 (and below 256) gives the exact
+// colour back for uniform areas. Past kMaxVectorTaps taps, which only huge
+// reductions need, an exact 32-bit path is used instead.
+constexpr std::uint32_t kOne = 1u << 16;
+constexpr int kMaxVectorTaps = 255;
+
+std::uint32_t Bias(int taps) { return static_cast<std::uint32_t>(std::max(128, taps - 1)); }
 
 // For each destination index along one axis: the first source index, the
 // number of source indexes that contribute, and their weights (summing to
@@ -28,19 +34,20 @@ constexpr int kRound = 1 << (kShift - 1);
 struct Taps {
     std::vector<int> start;
     std::vector<int> count;
-    std::vector<std::int16_t> weights;  // dst * stride
+    std::vector<std::uint32_t> weights;  // dst * stride
     int stride = 0;
 };
 
 // Spreads the rounding error of the weights onto the largest one so their sum
 // is exactly kOne.
-void Normalise(std::int16_t* w, int n) {
-    int sum = 0, largest = 0;
+void Normalise(std::uint32_t* w, int n) {
+    std::int64_t sum = 0;
+    int largest = 0;
     for (int k = 0; k < n; ++k) {
         sum += w[k];
         if (w[k] > w[largest]) largest = k;
     }
-    w[largest] = static_cast<std::int16_t>(w[largest] + (kOne - sum));
+    w[largest] = static_cast<std::uint32_t>(w[largest] + (static_cast<std::int64_t>(kOne) - sum));
 }
 
 // Shrinking: destination pixel i covers the source span [i*S/D, (i+1)*S/D);
@@ -57,20 +64,20 @@ Taps AreaTaps(int src, int dst) {
         const std::int64_t lo = i * S, hi = (i + 1) * S;  // in 1/D units
         const int first = static_cast<int>(lo / D);
         const int last = static_cast<int>(std::min<std::int64_t>((hi - 1) / D, S - 1));
-        std::int16_t* w = &t.weights[static_cast<std::size_t>(i) * t.stride];
+        std::uint32_t* w = &t.weights[static_cast<std::size_t>(i) * t.stride];
         int n = 0;
         for (int j = first; j <= last; ++j) {
             const std::int64_t a = std::max<std::int64_t>(lo, j * D);
             const std::int64_t b = std::min<std::int64_t>(hi, (j + 1) * D);
-            w[n++] = static_cast<std::int16_t>(((b - a) * kOne + S / 2) / S);
+            w[n++] = static_cast<std::uint32_t>(((b - a) * kOne + S / 2) / S);
         }
         // Drop the zero weights at the ends (tiny overlaps rounded away).
         int begin = 0, end = n;
         while (end - begin > 1 && w[begin] == 0) ++begin;
         while (end - begin > 1 && w[end - 1] == 0) --end;
-        if (begin > 0) std::memmove(w, w + begin, (end - begin) * sizeof(std::int16_t));
+        if (begin > 0) std::memmove(w, w + begin, (end - begin) * sizeof(std::uint32_t));
         n = end - begin;
-        std::fill(w + n, w + t.stride, std::int16_t{0});
+        std::fill(w + n, w + t.stride, 0u);
         Normalise(w, n);
         t.start[i] = first + begin;
         t.count[i] = n;
@@ -90,13 +97,13 @@ Taps LinearTaps(int src, int dst) {
     const std::int64_t S = src, D = dst;
     for (int i = 0; i < dst; ++i) {
         const std::int64_t num = (2 * i + 1) * S - D, den = 2 * D;  // source position = num / den
-        std::int16_t* w = &t.weights[static_cast<std::size_t>(i) * 2];
+        std::uint32_t* w = &t.weights[static_cast<std::size_t>(i) * 2];
         if (num <= 0) {
             t.start[i] = 0, t.count[i] = 1, w[0] = kOne;
             continue;
         }
         const std::int64_t j = num / den;
-        const int frac = static_cast<int>(((num - j * den) * kOne + den / 2) / den);
+        const std::uint32_t frac = static_cast<std::uint32_t>(((num - j * den) * kOne + den / 2) / den);
         if (j >= S - 1 || frac == kOne) {
             t.start[i] = static_cast<int>(std::min<std::int64_t>(frac == kOne ? j + 1 : j, S - 1));
             t.count[i] = 1, w[0] = kOne;
@@ -104,80 +111,56 @@ Taps LinearTaps(int src, int dst) {
             t.start[i] = static_cast<int>(j), t.count[i] = 1, w[0] = kOne;
         } else {
             t.start[i] = static_cast<int>(j), t.count[i] = 2;
-            w[0] = static_cast<std::int16_t>(kOne - frac);
-            w[1] = static_cast<std::int16_t>(frac);
+            w[0] = kOne - frac;
+            w[1] = frac;
         }
     }
     return t;
 }
 
-std::uint32_t PackPair(std::int16_t a, std::int16_t b) {
-    return static_cast<std::uint16_t>(a) | (static_cast<std::uint32_t>(static_cast<std::uint16_t>(b)) << 16);
-}
-
 Taps MakeTaps(int src, int dst) { return dst < src ? AreaTaps(src, dst) : LinearTaps(src, dst); }
 
-#ifdef ORVANE_RESAMPLE_SSE2
-// Sixteen bytes of two rows, weighed by one multiply-add per four lanes.
-inline void WeighRows(__m128i a, __m128i b, __m128i wv, __m128i& acc0, __m128i& acc1, __m128i& acc2,
-                      __m128i& acc3) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
-    const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
-    acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), wv));
-    acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), wv));
-    acc2 = _mm_add_epi32(acc2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), wv));
-    acc3 = _mm_add_epi32(acc3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), wv));
-}
+// A weight as a 16-bit multiplier: a whole kOne becomes 65535, which the
+// bias makes up for.
+std::uint16_t Multiplier(std::uint32_t w) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(w, 0xFFFF)); }
 
+// ---- vertical pass: several source rows into one row, on bytes ---------------
+
+#ifdef ORVANE_RESAMPLE_SSE2
 inline __m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
 // N > 0: exactly N rows, unrolled with the weights kept in registers;
-// N == 0: any number of rows. Returns the number of bytes done.
+// N == 0: any number of rows (up to kMaxVectorTaps). Returns the bytes done.
 template <int N>
-std::size_t BlendRowsSse2(const std::uint8_t* const* rowsIn, const std::int16_t* w, int nRuntime, std::uint8_t* out,
-                          std::size_t bytes) {
+std::size_t BlendRowsSse2(const std::uint8_t* const* rowsIn, const std::uint32_t* w, int nRuntime,
+                          std::uint8_t* out, std::size_t bytes) {
     const int n = N > 0 ? N : nRuntime;
-    constexpr int kPairs = N > 0 ? (N + 1) / 2 : 1;
     const std::uint8_t* rows[N > 0 ? N : 1];
-    __m128i wv[kPairs];
+    __m128i wv[N > 0 ? N : 1];
     if constexpr (N > 0) {
-        for (int t = 0; t < N; ++t) rows[t] = rowsIn[t];
-        for (int p = 0; p < kPairs; ++p)
-            wv[p] = _mm_set1_epi32(static_cast<int>(PackPair(w[2 * p], 2 * p + 1 < N ? w[2 * p + 1] : std::int16_t{0})));
+        for (int t = 0; t < N; ++t) rows[t] = rowsIn[t], wv[t] = _mm_set1_epi16(static_cast<short>(Multiplier(w[t])));
     }
-    const __m128i round = _mm_set1_epi32(kRound);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bias = _mm_set1_epi16(static_cast<short>(Bias(n)));
     std::size_t k = 0;
     for (; k + 16 <= bytes; k += 16) {
-        __m128i acc0 = round, acc1 = round, acc2 = round, acc3 = round;
-        if constexpr (N > 0) {
-            for (int p = 0; p < N / 2; ++p)
-                WeighRows(Load16(rows[2 * p] + k), Load16(rows[2 * p + 1] + k), wv[p], acc0, acc1, acc2, acc3);
-            if constexpr (N % 2 == 1)
-                WeighRows(Load16(rows[N - 1] + k), _mm_setzero_si128(), wv[N / 2], acc0, acc1, acc2, acc3);
-        } else {
-            int t = 0;
-            for (; t + 2 <= n; t += 2)
-                WeighRows(Load16(rowsIn[t] + k), Load16(rowsIn[t + 1] + k),
-                          _mm_set1_epi32(static_cast<int>(PackPair(w[t], w[t + 1]))), acc0, acc1, acc2, acc3);
-            if (t < n)
-                WeighRows(Load16(rowsIn[t] + k), _mm_setzero_si128(),
-                          _mm_set1_epi32(static_cast<int>(PackPair(w[t], 0))), acc0, acc1, acc2, acc3);
+        __m128i lo = zero, hi = zero;
+        for (int t = 0; t < n; ++t) {
+            const __m128i a = Load16((N > 0 ? rows[t] : rowsIn[t]) + k);
+            const __m128i m = N > 0 ? wv[t] : _mm_set1_epi16(static_cast<short>(Multiplier(w[t])));
+            lo = _mm_add_epi16(lo, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, a), m));
+            hi = _mm_add_epi16(hi, _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, a), m));
         }
-        acc0 = _mm_srai_epi32(acc0, kShift);
-        acc1 = _mm_srai_epi32(acc1, kShift);
-        acc2 = _mm_srai_epi32(acc2, kShift);
-        acc3 = _mm_srai_epi32(acc3, kShift);
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(acc0, acc1), _mm_packs_epi32(acc2, acc3));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), packed);
+        lo = _mm_srli_epi16(_mm_add_epi16(lo, bias), 8);
+        hi = _mm_srli_epi16(_mm_add_epi16(hi, bias), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(lo, hi));
     }
     return k;
 }
 #endif
 
-// One destination row from several source rows (vertical pass), on bytes:
-// out[k] = sum(rows[t][k] * w[t]) >> 14, for k < bytes.
-void BlendRows(const std::uint8_t* const* rows, const std::int16_t* w, int n, std::uint8_t* out,
+// out[k] = the weighted sum of rows[t][k], for k < bytes.
+void BlendRows(const std::uint8_t* const* rows, const std::uint32_t* w, int n, std::uint8_t* out,
                std::size_t bytes) {
     std::size_t k = 0;
 #ifdef ORVANE_RESAMPLE_SSE2
@@ -186,28 +169,33 @@ void BlendRows(const std::uint8_t* const* rows, const std::int16_t* w, int n, st
         case 3: k = BlendRowsSse2<3>(rows, w, n, out, bytes); break;
         case 4: k = BlendRowsSse2<4>(rows, w, n, out, bytes); break;
         case 5: k = BlendRowsSse2<5>(rows, w, n, out, bytes); break;
-        default: k = BlendRowsSse2<0>(rows, w, n, out, bytes); break;
+        default:
+            if (n <= kMaxVectorTaps) k = BlendRowsSse2<0>(rows, w, n, out, bytes);
+            break;
     }
 #endif
     for (; k < bytes; ++k) {
-        int acc = kRound;
+        std::uint32_t acc = kOne / 2;
         for (int t = 0; t < n; ++t) acc += rows[t][k] * w[t];
-        out[k] = static_cast<std::uint8_t>(acc >> kShift);
+        out[k] = static_cast<std::uint8_t>(acc >> 16);
     }
 }
 
+// ---- horizontal pass: one row of pixels into a narrower or wider one -----------
+
 // The horizontal taps in the form the pixel kernel wants: every destination
 // pixel reads the same even number of neighbouring source pixels (zero
-// weights fill the gaps, the window slides left at the right edge), and the
-// weights come in pairs packed as two 16-bit lanes, one multiply-add each.
+// weights fill the gaps, the window slides left at the right edge), and each
+// pair of weights is laid out against a pair of pixels' channels.
 struct PairTaps {
     std::vector<int> start;
-    std::vector<std::uint32_t> pairs;  // dst * count, low half for the even tap
-#ifdef ORVANE_RESAMPLE_SSE2
-    std::vector<__m128i> vectors;      // the same pairs, broadcast for the multiply-add
-#endif
-    int count = 0;                     // pairs per destination pixel
-    bool readsPastEnd = false;         // an odd-width source needs one pixel of padding
+    std::vector<std::uint32_t> weights;  // dst * 2 * count
+    int count = 0;                       // pairs per destination pixel
+    bool readsPastEnd = false;           // an odd-width source needs one pixel of padding
+    struct alignas(16) Lanes {
+        std::uint16_t v[8];
+    };
+    std::vector<Lanes> vectors;          // per pair: w0 four times, then w1 four times (vector kernel)
 };
 
 PairTaps MakePairTaps(const Taps& t, int src) {
@@ -222,85 +210,89 @@ PairTaps MakePairTaps(const Taps& t, int src) {
     const int dst = static_cast<int>(t.start.size());
     p.count = taps / 2;
     p.start.resize(dst);
-    p.pairs.assign(static_cast<std::size_t>(dst) * p.count, 0);
-    std::vector<std::int16_t> w(taps);
+    p.weights.assign(static_cast<std::size_t>(dst) * taps, 0);
     for (int i = 0; i < dst; ++i) {
         const int first = std::max(0, std::min(t.start[i], src - taps));
-        std::fill(w.begin(), w.end(), std::int16_t{0});
+        std::uint32_t* w = &p.weights[static_cast<std::size_t>(i) * taps];
         for (int k = 0; k < t.count[i]; ++k) w[t.start[i] - first + k] = t.weights[static_cast<std::size_t>(i) * t.stride + k];
         p.start[i] = first;
-        for (int k = 0; k < p.count; ++k) p.pairs[static_cast<std::size_t>(i) * p.count + k] = PackPair(w[2 * k], w[2 * k + 1]);
     }
 #ifdef ORVANE_RESAMPLE_SSE2
-    p.vectors.resize(p.pairs.size());
-    for (std::size_t k = 0; k < p.pairs.size(); ++k) p.vectors[k] = _mm_set1_epi32(static_cast<int>(p.pairs[k]));
+    if (taps <= kMaxVectorTaps) {
+        p.vectors.resize(p.weights.size() / 2);
+        for (std::size_t k = 0; k < p.vectors.size(); ++k)
+            for (int lane = 0; lane < 8; ++lane) p.vectors[k].v[lane] = Multiplier(p.weights[2 * k + lane / 4]);
+    }
 #endif
     return p;
 }
 
 #ifdef ORVANE_RESAMPLE_SSE2
-// Two neighbouring pixels, channels interleaved (b0 b1 g0 g1 r0 r1 a0 a1)
-// and weighed by one multiply-add into four 32-bit channel sums.
-inline __m128i WeighPair(const std::uint32_t* p, const __m128i& weights) {
-    const __m128i two = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
-    const __m128i mixed = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));
-    return _mm_madd_epi16(mixed, weights);
-}
-
+// The weighted channels of one destination pixel, still split in two halves
+// (even taps in the low four lanes, odd taps in the high four).
 template <int N>
-inline __m128i SumPairs(const std::uint32_t* p, const __m128i* pairs, int n) {
-    __m128i acc = _mm_set1_epi32(kRound);
-    if constexpr (N > 0) {
-        for (int k = 0; k < N; ++k) acc = _mm_add_epi32(acc, WeighPair(p + 2 * k, pairs[k]));
-    } else {
-        for (int k = 0; k < n; ++k) acc = _mm_add_epi32(acc, WeighPair(p + 2 * k, pairs[k]));
+inline __m128i PixelTerms(const std::uint32_t* p, const __m128i* w, int n) {
+    const __m128i zero = _mm_setzero_si128();
+    const int pairs = N > 0 ? N : n;
+    __m128i acc = zero;
+    int k = 0;
+    for (; k + 2 <= pairs; k += 2) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * k));
+        acc = _mm_add_epi16(acc, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, four), w[k]));
+        acc = _mm_add_epi16(acc, _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, four), w[k + 1]));
     }
-    return _mm_srai_epi32(acc, kShift);
+    if (k < pairs) {
+        const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 2 * k));
+        acc = _mm_add_epi16(acc, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, two), w[k]));
+    }
+    return acc;
 }
 
-// N > 0: that many pairs, unrolled; N == 0: any number.
 template <int N>
 void BlendPixelsSse2(const std::uint32_t* row, const PairTaps& taps, std::uint32_t* out, int width) {
     const int n = taps.count;
-    const __m128i* pairs = taps.vectors.data();
+    const __m128i* w = reinterpret_cast<const __m128i*>(taps.vectors.data());
     const int* start = taps.start.data();
+    const __m128i bias = _mm_set1_epi16(static_cast<short>(Bias(2 * n)));
     int x = 0;
     for (; x + 2 <= width; x += 2) {
-        const __m128i a = SumPairs<N>(row + start[x], pairs + static_cast<std::size_t>(x) * n, n);
-        const __m128i b = SumPairs<N>(row + start[x + 1], pairs + static_cast<std::size_t>(x + 1) * n, n);
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), packed);
+        const __m128i a = PixelTerms<N>(row + start[x], w + static_cast<std::size_t>(x) * n, n);
+        const __m128i b = PixelTerms<N>(row + start[x + 1], w + static_cast<std::size_t>(x + 1) * n, n);
+        // Both halves of both pixels summed: pixel x in the low lanes, x + 1 in the high.
+        __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(a, b), _mm_unpackhi_epi64(a, b));
+        sum = _mm_srli_epi16(_mm_add_epi16(sum, bias), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(sum, sum));
     }
     if (x < width) {
-        const __m128i a = SumPairs<N>(row + start[x], pairs + static_cast<std::size_t>(x) * n, n);
-        out[x] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(a, a), a)));
+        const __m128i a = PixelTerms<N>(row + start[x], w + static_cast<std::size_t>(x) * n, n);
+        __m128i sum = _mm_add_epi16(a, _mm_unpackhi_epi64(a, a));
+        sum = _mm_srli_epi16(_mm_add_epi16(sum, bias), 8);
+        out[x] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
     }
 }
 #endif
 
-// One destination row from one source row (horizontal pass), on pixels.
 void BlendPixels(const std::uint32_t* row, const PairTaps& taps, std::uint32_t* out, int width) {
 #ifdef ORVANE_RESAMPLE_SSE2
-    switch (taps.count) {
-        case 1: return BlendPixelsSse2<1>(row, taps, out, width);
-        case 2: return BlendPixelsSse2<2>(row, taps, out, width);
-        case 3: return BlendPixelsSse2<3>(row, taps, out, width);
-        case 4: return BlendPixelsSse2<4>(row, taps, out, width);
-        default: return BlendPixelsSse2<0>(row, taps, out, width);
-    }
-#else
-    for (int x = 0; x < width; ++x) {
-        const std::uint32_t* p = row + taps.start[x];
-        const std::uint32_t* pairs = &taps.pairs[static_cast<std::size_t>(x) * taps.count];
-        std::uint32_t c[4] = {kRound, kRound, kRound, kRound};
-        for (int k = 0; k < 2 * taps.count; ++k) {
-            const std::uint32_t v = p[k];
-            const std::uint32_t wt = (k & 1) ? pairs[k / 2] >> 16 : pairs[k / 2] & 0xFFFF;
-            for (int ch = 0; ch < 4; ++ch) c[ch] += ((v >> (8 * ch)) & 0xFF) * wt;
+    if (!taps.vectors.empty()) {
+        switch (taps.count) {
+            case 1: return BlendPixelsSse2<1>(row, taps, out, width);
+            case 2: return BlendPixelsSse2<2>(row, taps, out, width);
+            case 3: return BlendPixelsSse2<3>(row, taps, out, width);
+            case 4: return BlendPixelsSse2<4>(row, taps, out, width);
+            default: return BlendPixelsSse2<0>(row, taps, out, width);
         }
-        out[x] = (c[0] >> kShift) | ((c[1] >> kShift) << 8) | ((c[2] >> kShift) << 16) | ((c[3] >> kShift) << 24);
     }
 #endif
+    const int n = 2 * taps.count;
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t* p = row + taps.start[x];
+        const std::uint32_t* w = &taps.weights[static_cast<std::size_t>(x) * n];
+        std::uint32_t c[4] = {kOne / 2, kOne / 2, kOne / 2, kOne / 2};
+        for (int k = 0; k < n; ++k)
+            for (int ch = 0; ch < 4; ++ch) c[ch] += ((p[k] >> (8 * ch)) & 0xFF) * w[k];
+        out[x] = (c[0] >> 16) | ((c[1] >> 16) << 8) | ((c[2] >> 16) << 16) | ((c[3] >> 16) << 24);
+    }
 }
 
 }  // namespace
@@ -332,7 +324,7 @@ Image32 Resample(const Image32& source, int width, int height) {
     std::vector<const std::uint8_t*> rows(vTaps.stride);
     for (int y = 0; y < height; ++y) {
         const int n = vTaps.count[y];
-        const std::int16_t* w = &vTaps.weights[static_cast<std::size_t>(y) * vTaps.stride];
+        const std::uint32_t* w = &vTaps.weights[static_cast<std::size_t>(y) * vTaps.stride];
         const std::uint32_t* line;
         if (n == 1) {
             line = &source.pixels[static_cast<std::size_t>(vTaps.start[y]) * source.width];
