@@ -29,25 +29,35 @@ constexpr int kMaxVectorTaps = 255;
 std::uint32_t Bias(int taps) { return static_cast<std::uint32_t>(std::max(128, taps - 1)); }
 
 // For each destination index along one axis: the first source index, the
-// number of source indexes that contribute, and their weights (summing to
-// exactly kOne, so a uniform colour comes out unchanged).
+// number of source indexes that contribute, and their weights as exact
+// integers over a common total (the span of a destination pixel in 1/D
+// units when shrinking, kOne when interpolating). The vector kernels use
+// the same weights rounded to 16-bit multipliers that sum to exactly kOne.
 struct Taps {
     std::vector<int> start;
     std::vector<int> count;
-    std::vector<std::uint32_t> weights;  // dst * stride
+    std::vector<std::uint32_t> raw;   // dst * stride
+    std::vector<std::uint16_t> mult;  // dst * stride
+    std::uint32_t total = kOne;
     int stride = 0;
 };
 
-// Spreads the rounding error of the weights onto the largest one so their sum
-// is exactly kOne.
-void Normalise(std::uint32_t* w, int n) {
-    std::int64_t sum = 0;
-    int largest = 0;
-    for (int k = 0; k < n; ++k) {
-        sum += w[k];
-        if (w[k] > w[largest]) largest = k;
+// Multipliers from cumulative sums, so that rounding errors do not add up:
+// each is within one unit of exact and together they make kOne (a single
+// whole weight becomes 65535, which the bias makes up for).
+void MakeMultipliers(Taps& t) {
+    t.mult.assign(t.raw.size(), 0);
+    for (std::size_t i = 0; i < t.start.size(); ++i) {
+        const std::uint32_t* r = &t.raw[i * t.stride];
+        std::uint16_t* m = &t.mult[i * t.stride];
+        std::uint64_t cum = 0, before = 0;
+        for (int k = 0; k < t.count[i]; ++k) {
+            cum += r[k];
+            const std::uint64_t now = (cum * kOne + t.total / 2) / t.total;
+            m[k] = static_cast<std::uint16_t>(std::min<std::uint64_t>(now - before, 0xFFFF));
+            before = now;
+        }
     }
-    w[largest] = static_cast<std::uint32_t>(w[largest] + (static_cast<std::int64_t>(kOne) - sum));
 }
 
 // Shrinking: destination pixel i covers the source span [i*S/D, (i+1)*S/D);
@@ -57,31 +67,24 @@ Taps AreaTaps(int src, int dst) {
     Taps t;
     const std::int64_t S = src, D = dst;
     t.stride = static_cast<int>((S + D - 1) / D) + 1;
+    t.total = static_cast<std::uint32_t>(S);
     t.start.resize(dst);
     t.count.resize(dst);
-    t.weights.assign(static_cast<std::size_t>(dst) * t.stride, 0);
+    t.raw.assign(static_cast<std::size_t>(dst) * t.stride, 0);
     for (int i = 0; i < dst; ++i) {
         const std::int64_t lo = i * S, hi = (i + 1) * S;  // in 1/D units
         const int first = static_cast<int>(lo / D);
         const int last = static_cast<int>(std::min<std::int64_t>((hi - 1) / D, S - 1));
-        std::uint32_t* w = &t.weights[static_cast<std::size_t>(i) * t.stride];
-        int n = 0;
+        std::uint32_t* w = &t.raw[static_cast<std::size_t>(i) * t.stride];
         for (int j = first; j <= last; ++j) {
             const std::int64_t a = std::max<std::int64_t>(lo, j * D);
             const std::int64_t b = std::min<std::int64_t>(hi, (j + 1) * D);
-            w[n++] = static_cast<std::uint32_t>(((b - a) * kOne + S / 2) / S);
+            w[j - first] = static_cast<std::uint32_t>(b - a);
         }
-        // Drop the zero weights at the ends (tiny overlaps rounded away).
-        int begin = 0, end = n;
-        while (end - begin > 1 && w[begin] == 0) ++begin;
-        while (end - begin > 1 && w[end - 1] == 0) --end;
-        if (begin > 0) std::memmove(w, w + begin, (end - begin) * sizeof(std::uint32_t));
-        n = end - begin;
-        std::fill(w + n, w + t.stride, 0u);
-        Normalise(w, n);
-        t.start[i] = first + begin;
-        t.count[i] = n;
+        t.start[i] = first;
+        t.count[i] = last - first + 1;
     }
+    MakeMultipliers(t);
     return t;
 }
 
@@ -93,11 +96,11 @@ Taps LinearTaps(int src, int dst) {
     t.stride = 2;
     t.start.resize(dst);
     t.count.resize(dst);
-    t.weights.assign(static_cast<std::size_t>(dst) * 2, 0);
+    t.raw.assign(static_cast<std::size_t>(dst) * 2, 0);
     const std::int64_t S = src, D = dst;
     for (int i = 0; i < dst; ++i) {
         const std::int64_t num = (2 * i + 1) * S - D, den = 2 * D;  // source position = num / den
-        std::uint32_t* w = &t.weights[static_cast<std::size_t>(i) * 2];
+        std::uint32_t* w = &t.raw[static_cast<std::size_t>(i) * 2];
         if (num <= 0) {
             t.start[i] = 0, t.count[i] = 1, w[0] = kOne;
             continue;
@@ -115,14 +118,11 @@ Taps LinearTaps(int src, int dst) {
             w[1] = frac;
         }
     }
+    MakeMultipliers(t);
     return t;
 }
 
 Taps MakeTaps(int src, int dst) { return dst < src ? AreaTaps(src, dst) : LinearTaps(src, dst); }
-
-// A weight as a 16-bit multiplier: a whole kOne becomes 65535, which the
-// bias makes up for.
-std::uint16_t Multiplier(std::uint32_t w) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(w, 0xFFFF)); }
 
 // ---- vertical pass: several source rows into one row, on bytes ---------------
 
@@ -132,13 +132,13 @@ inline __m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpre
 // N > 0: exactly N rows, unrolled with the weights kept in registers;
 // N == 0: any number of rows (up to kMaxVectorTaps). Returns the bytes done.
 template <int N>
-std::size_t BlendRowsSse2(const std::uint8_t* const* rowsIn, const std::uint32_t* w, int nRuntime,
+std::size_t BlendRowsSse2(const std::uint8_t* const* rowsIn, const std::uint16_t* w, int nRuntime,
                           std::uint8_t* out, std::size_t bytes) {
     const int n = N > 0 ? N : nRuntime;
     const std::uint8_t* rows[N > 0 ? N : 1];
     __m128i wv[N > 0 ? N : 1];
     if constexpr (N > 0) {
-        for (int t = 0; t < N; ++t) rows[t] = rowsIn[t], wv[t] = _mm_set1_epi16(static_cast<short>(Multiplier(w[t])));
+        for (int t = 0; t < N; ++t) rows[t] = rowsIn[t], wv[t] = _mm_set1_epi16(static_cast<short>(w[t]));
     }
     const __m128i zero = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi16(static_cast<short>(Bias(n)));
@@ -147,7 +147,7 @@ std::size_t BlendRowsSse2(const std::uint8_t* const* rowsIn, const std::uint32_t
         __m128i lo = zero, hi = zero;
         for (int t = 0; t < n; ++t) {
             const __m128i a = Load16((N > 0 ? rows[t] : rowsIn[t]) + k);
-            const __m128i m = N > 0 ? wv[t] : _mm_set1_epi16(static_cast<short>(Multiplier(w[t])));
+            const __m128i m = N > 0 ? wv[t] : _mm_set1_epi16(static_cast<short>(w[t]));
             lo = _mm_add_epi16(lo, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, a), m));
             hi = _mm_add_epi16(hi, _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, a), m));
         }
@@ -159,25 +159,30 @@ std::size_t BlendRowsSse2(const std::uint8_t* const* rowsIn, const std::uint32_t
 }
 #endif
 
-// out[k] = the weighted sum of rows[t][k], for k < bytes.
-void BlendRows(const std::uint8_t* const* rows, const std::uint32_t* w, int n, std::uint8_t* out,
-               std::size_t bytes) {
+// out[k] = the weighted sum of rows[t][k], for k < bytes, for destination
+// row `y` of the taps.
+void BlendRows(const std::uint8_t* const* rows, const Taps& taps, int y, std::uint8_t* out, std::size_t bytes) {
+    const int n = taps.count[y];
+    const std::size_t at = static_cast<std::size_t>(y) * taps.stride;
     std::size_t k = 0;
 #ifdef ORVANE_RESAMPLE_SSE2
+    const std::uint16_t* m = &taps.mult[at];
     switch (n) {
-        case 2: k = BlendRowsSse2<2>(rows, w, n, out, bytes); break;
-        case 3: k = BlendRowsSse2<3>(rows, w, n, out, bytes); break;
-        case 4: k = BlendRowsSse2<4>(rows, w, n, out, bytes); break;
-        case 5: k = BlendRowsSse2<5>(rows, w, n, out, bytes); break;
+        case 2: k = BlendRowsSse2<2>(rows, m, n, out, bytes); break;
+        case 3: k = BlendRowsSse2<3>(rows, m, n, out, bytes); break;
+        case 4: k = BlendRowsSse2<4>(rows, m, n, out, bytes); break;
+        case 5: k = BlendRowsSse2<5>(rows, m, n, out, bytes); break;
         default:
-            if (n <= kMaxVectorTaps) k = BlendRowsSse2<0>(rows, w, n, out, bytes);
+            if (n <= kMaxVectorTaps) k = BlendRowsSse2<0>(rows, m, n, out, bytes);
             break;
     }
 #endif
+    // The rest exactly, in 64 bits: a huge reduction has a huge total.
+    const std::uint32_t* w = &taps.raw[at];
     for (; k < bytes; ++k) {
-        std::uint32_t acc = kOne / 2;
-        for (int t = 0; t < n; ++t) acc += rows[t][k] * w[t];
-        out[k] = static_cast<std::uint8_t>(acc >> 16);
+        std::uint64_t acc = taps.total / 2;
+        for (int t = 0; t < n; ++t) acc += static_cast<std::uint64_t>(rows[t][k]) * w[t];
+        out[k] = static_cast<std::uint8_t>(acc / taps.total);
     }
 }
 
@@ -189,7 +194,8 @@ void BlendRows(const std::uint8_t* const* rows, const std::uint32_t* w, int n, s
 // pair of weights is laid out against a pair of pixels' channels.
 struct PairTaps {
     std::vector<int> start;
-    std::vector<std::uint32_t> weights;  // dst * 2 * count
+    std::vector<std::uint32_t> weights;  // dst * 2 * count, exact, over `total`
+    std::uint32_t total = kOne;
     int count = 0;                       // pairs per destination pixel
     bool readsPastEnd = false;           // an odd-width source needs one pixel of padding
     struct alignas(16) Lanes {
@@ -209,19 +215,24 @@ PairTaps MakePairTaps(const Taps& t, int src) {
     }
     const int dst = static_cast<int>(t.start.size());
     p.count = taps / 2;
+    p.total = t.total;
     p.start.resize(dst);
     p.weights.assign(static_cast<std::size_t>(dst) * taps, 0);
+    std::vector<std::uint16_t> mult(static_cast<std::size_t>(dst) * taps, 0);
     for (int i = 0; i < dst; ++i) {
         const int first = std::max(0, std::min(t.start[i], src - taps));
-        std::uint32_t* w = &p.weights[static_cast<std::size_t>(i) * taps];
-        for (int k = 0; k < t.count[i]; ++k) w[t.start[i] - first + k] = t.weights[static_cast<std::size_t>(i) * t.stride + k];
+        const std::size_t from = static_cast<std::size_t>(i) * t.stride, to = static_cast<std::size_t>(i) * taps;
+        for (int k = 0; k < t.count[i]; ++k) {
+            p.weights[to + t.start[i] - first + k] = t.raw[from + k];
+            mult[to + t.start[i] - first + k] = t.mult[from + k];
+        }
         p.start[i] = first;
     }
 #ifdef ORVANE_RESAMPLE_SSE2
     if (taps <= kMaxVectorTaps) {
-        p.vectors.resize(p.weights.size() / 2);
+        p.vectors.resize(mult.size() / 2);
         for (std::size_t k = 0; k < p.vectors.size(); ++k)
-            for (int lane = 0; lane < 8; ++lane) p.vectors[k].v[lane] = Multiplier(p.weights[2 * k + lane / 4]);
+            for (int lane = 0; lane < 8; ++lane) p.vectors[k].v[lane] = mult[2 * k + lane / 4];
     }
 #endif
     return p;
@@ -284,14 +295,17 @@ void BlendPixels(const std::uint32_t* row, const PairTaps& taps, std::uint32_t* 
         }
     }
 #endif
+    // Exact, in 64 bits: without vectors this also serves huge reductions.
     const int n = 2 * taps.count;
     for (int x = 0; x < width; ++x) {
         const std::uint32_t* p = row + taps.start[x];
         const std::uint32_t* w = &taps.weights[static_cast<std::size_t>(x) * n];
-        std::uint32_t c[4] = {kOne / 2, kOne / 2, kOne / 2, kOne / 2};
+        std::uint64_t c[4] = {taps.total / 2, taps.total / 2, taps.total / 2, taps.total / 2};
         for (int k = 0; k < n; ++k)
-            for (int ch = 0; ch < 4; ++ch) c[ch] += ((p[k] >> (8 * ch)) & 0xFF) * w[k];
-        out[x] = (c[0] >> 16) | ((c[1] >> 16) << 8) | ((c[2] >> 16) << 16) | ((c[3] >> 16) << 24);
+            for (int ch = 0; ch < 4; ++ch) c[ch] += static_cast<std::uint64_t>((p[k] >> (8 * ch)) & 0xFF) * w[k];
+        std::uint32_t v = 0;
+        for (int ch = 0; ch < 4; ++ch) v |= static_cast<std::uint32_t>(c[ch] / taps.total) << (8 * ch);
+        out[x] = v;
     }
 }
 
@@ -324,7 +338,6 @@ Image32 Resample(const Image32& source, int width, int height) {
     std::vector<const std::uint8_t*> rows(vTaps.stride);
     for (int y = 0; y < height; ++y) {
         const int n = vTaps.count[y];
-        const std::uint32_t* w = &vTaps.weights[static_cast<std::size_t>(y) * vTaps.stride];
         const std::uint32_t* line;
         if (n == 1) {
             line = &source.pixels[static_cast<std::size_t>(vTaps.start[y]) * source.width];
@@ -332,7 +345,7 @@ Image32 Resample(const Image32& source, int width, int height) {
             for (int t = 0; t < n; ++t)
                 rows[t] = reinterpret_cast<const std::uint8_t*>(
                     &source.pixels[static_cast<std::size_t>(vTaps.start[y] + t) * source.width]);
-            BlendRows(rows.data(), w, n, reinterpret_cast<std::uint8_t*>(blended.data()), rowBytes);
+            BlendRows(rows.data(), vTaps, y, reinterpret_cast<std::uint8_t*>(blended.data()), rowBytes);
             line = blended.data();
         }
         if (hTaps.readsPastEnd && line != blended.data()) {
