@@ -65,7 +65,8 @@ void TForm2::CreateHidden() {
 
     impl_->Memo1 = ::CreateWindowExW(
         WS_EX_CLIENTEDGE, L"EDIT", AboutText().c_str(),
-        WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL,
+        WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL |
+            ES_AUTOHSCROLL,  // lines are not wrapped: the horizontal bar scrolls them
         (kClientWidth - kMemoWidth) / 2, 0, kMemoWidth, kMemoHeight, hwnd(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kAboutMemoId)), ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(impl_->Memo1, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

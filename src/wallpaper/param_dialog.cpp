@@ -18,7 +18,8 @@ namespace {
 
 constexpr int kClientWidth = 344, kClientHeight = 359;
 constexpr int kTopBand = 41, kBottomBand = 312;
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // close box only
+// No WS_CLIPCHILDREN: group boxes do not paint their inside, the dialog does.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // close box only
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr COLORREF kSilver = RGB(0xC0, 0xC0, 0xC0);
 constexpr int kHoursMax = 23, kMinutesMin = 1, kMinutesMax = 59;
