@@ -339,6 +339,7 @@ void TDragHandle::KeyDown(WPARAM key, LPARAM lp) {
             if (key == VK_UP) --b.top;
             if (key == VK_DOWN) ++b.top;
             SetBounds(b);
+            if (OnNudge) OnNudge();
             return;
         }
         case VK_ESCAPE:

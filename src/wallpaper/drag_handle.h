@@ -99,6 +99,8 @@ public:
     // Raised when the left button is released at the end of a drag, once the
     // new bounds are applied.
     std::function<void()> OnMouseUp;
+    // Raised after an arrow key moved the handle (which raises no mouse-up).
+    std::function<void()> OnNudge;
     // Raised for a context menu request over the handle, at a screen point
     // (-1, -1 from the keyboard).
     std::function<void(POINT screen)> OnContextMenu;

@@ -256,6 +256,9 @@ void TPreview::CreateHidden() {
     impl_->handle.Create(hwnd(), 104, 136);
     impl_->handle.OnMouseUp = [this] { DragHandle1MouseUp(); };
     impl_->handle.OnContextMenu = [this](POINT p) { OnContextMenu(p); };
+    // A nudge with the arrow keys is a move like a drag: without this the
+    // calendar would jump back to the stored rectangle at the next showing.
+    impl_->handle.OnNudge = [this] { DragHandle1MouseUp(); };
     RECT c{};
     ::GetClientRect(hwnd(), &c);
     impl_->lastClient = {c.right, c.bottom};
@@ -401,7 +404,6 @@ void TPreview::FormClose() {
 }
 
 void TPreview::ImageView1Resize() {
-    ++impl_->pictureVersion;  // the display's size changed: resample
     if (!main_.WallpaperSettings.Calendar) return;
     AttachHandle();
     ShowCalendarRect();

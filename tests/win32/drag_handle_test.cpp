@@ -266,6 +266,8 @@ TEST_F(DragHandleTest, PressesOutsideTheControlArePassedOnAndStartNoDrag) {
 }
 
 TEST_F(DragHandleTest, ArrowKeysNudgeByOnePixelWithoutMouseUp) {
+    int nudges = 0;
+    handle.OnNudge = [&] { ++nudges; };
     handle.Attach(control);
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
@@ -276,6 +278,9 @@ TEST_F(DragHandleTest, ArrowKeysNudgeByOnePixelWithoutMouseUp) {
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(handle.Bounds(), (drag::Bounds{49, 38, 105, 65}));
     EXPECT_EQ(mouseUps, 0);
+    EXPECT_EQ(nudges, 5);
+    ::SendMessageW(handle.hwnd(), WM_KEYDOWN, 'A', 0);  // other keys move nothing
+    EXPECT_EQ(nudges, 5);
 }
 
 TEST_F(DragHandleTest, LockedHandleStartsNoDragAndShowsTheNoDropCursor) {

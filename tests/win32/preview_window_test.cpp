@@ -221,6 +221,16 @@ TEST_F(PreviewTest, DraggingStoresInMemoryAndReduireWritesTheRegistry) {
     EXPECT_EQ(Stored(L"CalB"), L"530");
 }
 
+TEST_F(PreviewTest, ArrowKeysMoveTheStoredRectangleToo) {
+    Show();
+    HWND h = preview_->DragHandle1().hwnd();
+    ::SendMessageW(h, WM_KEYDOWN, VK_LEFT, 0);
+    ::SendMessageW(h, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(preview_->DragHandle1().Bounds(), (drag::Bounds{99, 101, 250, 150}));
+    EXPECT_EQ(Rect(), (CalendarRect{198, 202, 698, 502}));
+    EXPECT_FALSE(Stored(L"CalL").has_value());
+}
+
 TEST_F(PreviewTest, PositionItemsStoreTheirCornerAndSave) {
     Show();
     struct Item {
