@@ -84,10 +84,6 @@ TEST(DragProspectiveBounds, MoveOnGridOneLandsWhereTheOutlineWasDrawn) {
     EXPECT_EQ(ControlArea(n), (Rect{120, 60, 175, 95}));
 }
 
-TEST(DragProspectiveBounds, ZeroOrNegativeGridCountsAsOne) {
-    EXPECT_EQ(ProspectiveBounds(Mode::Move, {25, 17}, {10, 10}, kHandle, 0, -4), (Bounds{113, 55, 60, 40}));
-}
-
 TEST(DragTableStart, ADragByDxDyMovesTheGrabbedSidesByExactlyThat) {
     const Point start{30, 20};
     const Point p{37, 16};  // dx 7, dy -4
@@ -150,13 +146,6 @@ TEST(DragHitTest, EdgeWindowsAroundHalfWidthAreStrict) {
     EXPECT_EQ(HitTest(53, 0, 100, 60).mode, Mode::Move);
 }
 
-TEST(DragHitTest, LaterTestsWinOnTinyHandles) {
-    // On a 6 x 6 handle every test matches at (3, 3); the right edge is last.
-    EXPECT_EQ(HitTest(3, 3, 6, 6), (Hit{Mode::Right, Cursor::SizeWE}));
-    // At (0, 3) of a 6 x 6 handle: the left edge overrides the corners.
-    EXPECT_EQ(HitTest(0, 3, 6, 6), (Hit{Mode::Left, Cursor::SizeWE}));
-}
-
 TEST(DragAttach, FirstControlAndCoveringFurtherOnes) {
     EXPECT_EQ(AttachBounds({232, 184, 145, 73}), (Bounds{230, 182, 150, 78}));
     // A second control to the left and below: the handle grows with the same margins.
@@ -164,11 +153,6 @@ TEST(DragAttach, FirstControlAndCoveringFurtherOnes) {
     EXPECT_EQ(CoverBounds(h, {10, 300, 20, 20}), (Bounds{8, 182, 372, 141}));
     // A control inside changes nothing.
     EXPECT_EQ(CoverBounds(h, {240, 190, 10, 10}), h);
-}
-
-TEST(DragAttach, BoundsChangesCarryTheControl) {
-    const Bounds oldH{230, 182, 150, 78}, newH{200, 190, 170, 70};
-    EXPECT_EQ(FollowHandle({232, 184, 145, 73}, oldH, newH), (Bounds{202, 192, 165, 65}));
 }
 
 TEST(DragGrips, CornerAndEdgeSquaresOfOneControl) {
@@ -187,14 +171,6 @@ TEST(DragGrips, CornerAndEdgeSquaresOfOneControl) {
     EXPECT_EQ(g[6], (Rect{0, 17, 5, 22}));
     EXPECT_EQ(g[7], (Rect{54, 17, 59, 22}));
     EXPECT_EQ(GripRects(r, false, g), 4);
-}
-
-TEST(DragGrips, CursorOfEachMode) {
-    EXPECT_EQ(CursorForMode(Mode::Move), Cursor::Default);
-    EXPECT_EQ(CursorForMode(Mode::BottomRight), Cursor::SizeNWSE);
-    EXPECT_EQ(CursorForMode(Mode::BottomLeft), Cursor::SizeNESW);
-    EXPECT_EQ(CursorForMode(Mode::Bottom), Cursor::SizeNS);
-    EXPECT_EQ(CursorForMode(Mode::Left), Cursor::SizeWE);
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ namespace {
 // Commands of the calendar's context menu.
 constexpr WPARAM kFondnormal1 = 115;
 constexpr WPARAM kMois1 = 101;
-constexpr WPARAM kEnhautdroite1 = 122;
 
 LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y))); }
 
@@ -128,24 +127,11 @@ TEST_F(PreviewE2eTest, DraggedCalendarReachesTheRegistryWithReduire) {
 
     Reduce(main_);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(preview); }));
+    EXPECT_NE(Button(main_, L"Afficher"), nullptr);
     EXPECT_EQ(Setting(L"CalL"), std::to_wstring(Round((before.left - 40) * sx)));
     EXPECT_EQ(Setting(L"CalT"), std::to_wstring(Round((before.top - 30) * sy)));
     EXPECT_EQ(Setting(L"CalR"), std::to_wstring(Round((before.right - 40) * sx)));
     EXPECT_EQ(Setting(L"CalB"), std::to_wstring(Round((before.bottom - 30) * sy)));
-}
-
-TEST_F(PreviewE2eTest, CornerItemStoresItsRectangleAndSaves) {
-    HWND preview = OpenPreview();
-    ASSERT_NE(preview, nullptr);
-    ASSERT_NE(Handle(preview), nullptr);
-    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
-    const SIZE o = Outer(preview);
-    ::PostMessageW(preview, WM_COMMAND, kEnhautdroite1, 0);
-    ASSERT_TRUE(WaitFor([&] { return Setting(L"CalT") == L"0"; }));
-    const double sx = double(sw) / o.cx, sy = double(sh) / o.cy;
-    EXPECT_EQ(Setting(L"CalL"), std::to_wstring(Round((o.cx / 4 * 3) * sx)));
-    EXPECT_EQ(Setting(L"CalR"), std::to_wstring(Round((o.cx / 4 * 3 + o.cx / 4) * sx)));
-    EXPECT_EQ(Setting(L"CalB"), std::to_wstring(Round((o.cy / 4) * sy)));
 }
 
 TEST_F(PreviewE2eTest, ColourChosenInTheDialogColoursTheNextWallpaper) {

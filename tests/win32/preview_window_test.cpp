@@ -183,44 +183,6 @@ TEST_F(PreviewTest, ShowsThePictureWithTheCalendarAtTheStoredRectangle) {
     EXPECT_EQ(snap.at(348, 248), RGB(0, 0, 0));  // widened control ends at (349, 249)
 }
 
-TEST_F(PreviewTest, HandleColourIsTheComplementOfTheTopLeftPixel) {
-    const std::wstring pic = folder_ + L"black.bmp";
-    ASSERT_TRUE(WriteBmp(pic, 8, 8, RGB(1, 2, 3), RGB(0, 0, 0)));
-    preview_->LoadPreviewPicture(pic);
-    EXPECT_EQ(preview_->DragHandle1().Color(), RGB(255, 255, 255));
-    ASSERT_TRUE(WriteBmp(pic, 8, 8, RGB(1, 2, 3), RGB(0x12, 0x34, 0x56)));
-    preview_->LoadPreviewPicture(pic);
-    EXPECT_EQ(preview_->DragHandle1().Color(), RGB(0xED, 0xCB, 0xA9));
-    // A missing file changes nothing.
-    preview_->LoadPreviewPicture(folder_ + L"absent.bmp");
-    EXPECT_EQ(preview_->DragHandle1().Color(), RGB(0xED, 0xCB, 0xA9));
-}
-
-TEST_F(PreviewTest, DraggingStoresInMemoryAndReduireWritesTheRegistry) {
-    Show();
-    Mouse(WM_MOUSEMOVE, 0, 120, 70);
-    Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 120, 70);
-    Mouse(WM_MOUSEMOVE, MK_LBUTTON, 150, 90);
-    Mouse(WM_LBUTTONUP, 0, 150, 90);
-    EXPECT_EQ(preview_->DragHandle1().Bounds(), (drag::Bounds{130, 120, 250, 150}));
-    EXPECT_EQ(Rect(), (CalendarRect{260, 240, 760, 540}));
-    EXPECT_FALSE(Stored(L"CalL").has_value());  // not written by the drag
-    // A grip drag resizes; the rectangle follows.
-    Mouse(WM_MOUSEMOVE, 0, 248, 148);
-    Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 248, 148);
-    Mouse(WM_LBUTTONUP, 0, 238, 143);
-    EXPECT_EQ(Rect(), (CalendarRect{260, 240, 740, 530}));
-
-    main_->CloseBtnClick();
-    EXPECT_FALSE(preview_->Visible());
-    EXPECT_FALSE(main_->PreviewShown);
-    EXPECT_EQ(main_->PreviewBtn.Caption(), L"Afficher");
-    EXPECT_EQ(Stored(L"CalL"), L"260");
-    EXPECT_EQ(Stored(L"CalT"), L"240");
-    EXPECT_EQ(Stored(L"CalR"), L"740");
-    EXPECT_EQ(Stored(L"CalB"), L"530");
-}
-
 TEST_F(PreviewTest, ArrowKeysMoveTheStoredRectangleToo) {
     Show();
     HWND h = preview_->DragHandle1().hwnd();
@@ -310,11 +272,11 @@ TEST_F(PreviewTest, ColourItemsSetTheirFieldFromOneDialog) {
     }
     EXPECT_EQ(offered.front(), RGB(0, 0, 0));  // starts at black
     EXPECT_EQ(offered[1], RGB(1, 2, 3));       // then the last accepted
-    accept = false;
+    accept = false;                            // cancelled: unchanged, saved all the same
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
     ::SendMessageW(preview_->hwnd(), WM_COMMAND, kWeekEnd1, 0);
     EXPECT_EQ(main_->WallpaperSettings.colWeekEnd, RGB(7, 14, 21));
-    EXPECT_TRUE(Stored(L"colWeekEnd").has_value());  // cancelled, saved all the same
+    EXPECT_TRUE(Stored(L"colWeekEnd").has_value());
 }
 
 TEST_F(PreviewTest, ContextMenuHasTheFourteenEntries) {
@@ -343,34 +305,6 @@ TEST_F(PreviewTest, ContextMenuHasTheFourteenEntries) {
     EXPECT_EQ(text(position, 3), L"En bas à d&roite");
 }
 
-TEST_F(PreviewTest, SetPosBesideTheMainWindow) {
-    const std::wstring pic = folder_ + L"p.bmp";
-    ASSERT_TRUE(WriteBmp(pic, 800, 600, RGB(9, 9, 9), RGB(9, 9, 9)));
-    preview_->LoadPreviewPicture(pic);
-    ::SetWindowPos(preview_->hwnd(), nullptr, 0, 0, 402, 298, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(main_->hwnd(), nullptr, 300, 50, 400, 340, SWP_NOZORDER | SWP_NOACTIVATE);
-    preview_->SetPos();
-    RECT r{};
-    ::GetWindowRect(preview_->hwnd(), &r);
-    EXPECT_EQ(r.left, 700);
-    EXPECT_EQ(r.top, 50);
-    EXPECT_EQ(r.right - r.left, 324);
-    EXPECT_EQ(r.bottom - r.top, 243);
-    // Room enough: the size stays whatever the picture.
-    ::SetWindowPos(main_->hwnd(), nullptr, 100, 60, 400, 340, SWP_NOZORDER | SWP_NOACTIVATE);
-    preview_->SetPos();
-    ::GetWindowRect(preview_->hwnd(), &r);
-    EXPECT_EQ(r.left, 500);
-    EXPECT_EQ(r.right - r.left, 324);
-    // No room at all: a usable window that stays on the screen.
-    ::SetWindowPos(main_->hwnd(), nullptr, 900, 60, 400, 340, SWP_NOZORDER | SWP_NOACTIVATE);
-    preview_->SetPos();
-    ::GetWindowRect(preview_->hwnd(), &r);
-    EXPECT_EQ(r.right, 1024);
-    EXPECT_EQ(r.right - r.left, kMinPreviewWidth);
-    EXPECT_GE(r.bottom - r.top, kMinPreviewHeight);
-}
-
 TEST_F(PreviewTest, ResizingRoundTripsTheRectangleOnlyWhileTheCalendarIsOn) {
     Show();
     main_->WallpaperSettings.Calendar = false;
@@ -389,16 +323,6 @@ TEST_F(PreviewTest, ResizingRoundTripsTheRectangleOnlyWhileTheCalendarIsOn) {
     EXPECT_LE(std::abs(r.bottom - 500), 3);
     // The handle follows the new scale: 1024 / 403 screen pixels per pixel.
     EXPECT_EQ(preview_->DragHandle1().Bounds().left, 79);  // 200 * 403 / 1024 = 78.7
-}
-
-TEST_F(PreviewTest, CloseBoxHidesAndResetsTheButton) {
-    Show();
-    main_->PreviewBtn.SetCaption(L"Masquer");
-    ::SendMessageW(preview_->hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_FALSE(preview_->Visible());
-    EXPECT_FALSE(main_->PreviewShown);
-    EXPECT_EQ(main_->PreviewBtn.Caption(), L"Afficher");
-    EXPECT_TRUE(::IsWindow(preview_->hwnd()));
 }
 
 TEST_F(PreviewTest, HandEditedRectangleFarAwayPaintsWithoutHarm) {
