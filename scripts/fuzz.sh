@@ -26,14 +26,22 @@ core=(error image bmp_file resample jpeg_decoder)
 objs=()
 for name in "${core[@]}"; do
   src="$root/src/core/$name.cpp" obj="$out/obj/$name.o"
-  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ "$root/src/core/$name.h" -nt "$obj" ]; then
+  stale=0
+  [ -f "$obj" ] || stale=1
+  for dep in "$src" "$root"/src/core/*.h; do [ "$dep" -nt "$obj" ] && stale=1; done
+  if [ $stale -eq 1 ]; then
     "$CXX" "${flags[@]/-fsanitize=fuzzer,address,undefined/-fsanitize=fuzzer-no-link,address,undefined}" \
       -c "$src" -o "$obj"
   fi
   objs+=("$obj")
 done
 for t in "${targets[@]}"; do
-  "$CXX" "${flags[@]}" "$root/fuzz/$t.cpp" "${objs[@]}" -ljpeg -o "$out/$t"
+  stale=0
+  [ -f "$out/$t" ] || stale=1
+  for dep in "$root/fuzz/$t.cpp" "$root/fuzz/fuzz_support.h" "${objs[@]}"; do
+    [ "$dep" -nt "$out/$t" ] && stale=1
+  done
+  [ $stale -eq 1 ] && "$CXX" "${flags[@]}" "$root/fuzz/$t.cpp" "${objs[@]}" -ljpeg -o "$out/$t"
 done
 
 # ---------------------------------------------------------------- seeds

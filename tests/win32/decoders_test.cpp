@@ -456,6 +456,7 @@ TEST_F(Decoders, NoGdiObjectLeaksOnSuccessOrFailure) {
     };
     load();
     const DWORD before = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    if (before == 0) GTEST_SKIP() << "this system does not count GDI objects (Wine)";
     for (int i = 0; i < 50; ++i) load();
     const DWORD after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     EXPECT_LE(after, before + 2);
