@@ -313,6 +313,15 @@ TEST_F(TrayTest, QuitterSavesAndEndsTheOpenDialogAsCancelled) {
     EXPECT_STREQ(buf, L"1");
 }
 
+TEST_F(TrayTest, QuitterStillEndsWhenTheSaveFails) {
+    // A list file that cannot be created: the save fails part way.
+    main_->WallpaperSettings.FileName = win::Narrow(folder_ + L"absent\\dossier\\piclist.cfg");
+    Command(kMenuQuitter1);
+    EXPECT_TRUE(TakeQuit());
+    ASSERT_EQ(ReportedErrors().size(), 1u);
+    EXPECT_NE(ReportedErrors()[0].find(L"piclist.cfg"), std::wstring::npos);
+}
+
 TEST_F(TrayTest, MinimisingHidesToTheTray) {
     main_->ShowMainWindow();
     PumpMessages(50);
