@@ -36,26 +36,6 @@ TEST(ParamFill, PeriodicModeSplitsTheInterval) {
     EXPECT_EQ(c.Position, -1);  // left to activation
 }
 
-TEST(ParamFill, StartupModeKeepsTheFieldsAndOddValuesStayVisible) {
-    WallpaperSettings s = LoadedSettings();
-    s.RunMode = 0;
-    s.Random = false;
-    s.RefDay = 9;  // hand-edited
-    ParamControlState c;
-    FillParamControls(s, c);
-    EXPECT_TRUE(c.RadioButton3);
-    EXPECT_FALSE(c.RadioButton1);
-    EXPECT_EQ(c.Edit1, "0");
-    EXPECT_EQ(c.Edit2, "5");
-    EXPECT_EQ(c.ComboBox1, -1);
-
-    s.RunMode = 1;
-    s.Interval = 40 * 3600 + 59;  // beyond the arrows' range, seconds dropped
-    FillParamControls(s, c);
-    EXPECT_EQ(c.Edit1, "40");
-    EXPECT_EQ(c.Edit2, "0");
-}
-
 TEST(ParamPosition, ActivationFollowsTheStoredMode) {
     EXPECT_EQ(PositionForMode(0), 0);
     EXPECT_EQ(PositionForMode(1), 1);

@@ -175,36 +175,6 @@ TEST_F(ParamTest, FillSplitsTheIntervalAndKeepsLargeHoursAsTheyAre) {
     EXPECT_EQ(Text(C(kParamEdit1)), L"40");
 }
 
-TEST_F(ParamTest, OneHourThirtyStoresRunModeOneAndInterval5400) {
-    EditAndConfirm([&] {
-        Click(kParamRadioButton4);
-        SetText(kParamEdit1, L"1");
-        SetText(kParamEdit2, L"30");
-    });
-    EXPECT_TRUE(ReportedErrors().empty());
-    EXPECT_EQ(Stored(L"RunMode"), L"1");
-    EXPECT_EQ(Stored(L"Interval"), L"5400");
-    EXPECT_EQ(main_->Timer3.Interval(), 5400000u);
-    EXPECT_TRUE(main_->Timer3.Enabled());
-}
-
-TEST_F(ParamTest, AtEachStartStoresRunModeZeroAndKeepsTheInterval) {
-    main_->Timer3.SetInterval(30000000);
-    main_->Timer3.SetEnabled(true);
-    EditAndConfirm([&] { Click(kParamRadioButton3); });
-    EXPECT_FALSE(Checked(kParamRadioButton4));
-    EXPECT_EQ(Stored(L"RunMode"), L"0");
-    EXPECT_EQ(Stored(L"Interval"), L"30000");
-    EXPECT_FALSE(main_->Timer3.Enabled());
-}
-
-TEST_F(ParamTest, SaturdayStoresRefDaySevenAndSundayOne) {
-    EditAndConfirm([&] { ::SendMessageW(C(kParamComboBox1), CB_SETCURSEL, 6, 0); });
-    EXPECT_EQ(Stored(L"RefDay"), L"7");
-    EditAndConfirm([&] { ::SendMessageW(C(kParamComboBox1), CB_SETCURSEL, 0, 0); });
-    EXPECT_EQ(Stored(L"RefDay"), L"1");
-}
-
 TEST_F(ParamTest, UnreadableHoursShowTheErrorAndSaveNothing) {
     EditAndConfirm([&] {
         Click(kParamRadioButton2);
@@ -316,17 +286,26 @@ TEST_F(ParamTest, IconOptionsDriveTheTimerAndTheTrayTick) {
     EXPECT_EQ(::GetMenuState(main_->TrayIcon1->Menu(), kMenuActivationRapide1, MF_BYCOMMAND) & MF_CHECKED, 0u);
 }
 
-TEST_F(ParamTest, SameIntervalKeepsTheCountdownANewOneRestartsIt) {
+TEST_F(ParamTest, TheRotationTimerFollowsTheDialog) {
     main_->Timer3.SetInterval(30000000);
     main_->Timer3.SetEnabled(true);
     EditAndConfirm([&] {
         SetText(kParamEdit1, L"8");
-        SetText(kParamEdit2, L"20");  // 30000 s again
+        SetText(kParamEdit2, L"20");  // 30000 s again: the countdown goes on
     });
     EXPECT_EQ(main_->Timer3.Interval(), 30000000u);
-    EditAndConfirm([&] { SetText(kParamEdit2, L"0"); });
-    EXPECT_EQ(main_->Timer3.Interval(), 28800000u);
-    EXPECT_EQ(Stored(L"Interval"), L"28800");
+    EXPECT_TRUE(main_->Timer3.Enabled());
+    EditAndConfirm([&] {
+        SetText(kParamEdit1, L"1");
+        SetText(kParamEdit2, L"30");
+    });
+    EXPECT_EQ(main_->Timer3.Interval(), 5400000u);
+    EXPECT_EQ(Stored(L"Interval"), L"5400");
+    EditAndConfirm([&] { Click(kParamRadioButton3); });
+    EXPECT_FALSE(Checked(kParamRadioButton4));
+    EXPECT_FALSE(main_->Timer3.Enabled());
+    EXPECT_EQ(Stored(L"RunMode"), L"0");
+    EXPECT_EQ(Stored(L"Interval"), L"5400");  // kept
 }
 
 }  // namespace
