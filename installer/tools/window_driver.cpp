@@ -1,0 +1,199 @@
+// A small command-line driver of other programs' windows, for the shell
+// scripts that test the installers and take the screenshots under Wine:
+//
+//   window_driver find  CLASS TITLE [MS]   visible top-level window: prints "hwnd left top right bottom"
+//   window_driver exists CLASS TITLE [MS]  same, hidden windows included
+//   window_driver gone  CLASS TITLE [MS]   waits until no such window exists
+//   window_driver click CLASS TITLE TEXT   BM_CLICK on the child whose text is TEXT
+//   window_driver select CLASS TITLE N     selects item N of the first list box, as a click would
+//   window_driver post  CLASS TITLE MSG WPARAM LPARAM
+//   window_driver move  CLASS TITLE X Y    moves the window (keeps its size)
+//   window_driver menu  [MS]               the open pop-up menu: prints "hwnd left top right bottom"
+//   window_driver close CLASS TITLE [MS]   WM_CLOSE, then waits for the owning process to end
+//
+// CLASS or TITLE "*" matches any. Exit status 0 on success, 1 when the
+// window never appeared (or did not go), 2 on a usage error. Messages are
+// posted, not sent: a click that opens a modal window must not block here.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "win32/handles.h"
+
+namespace {
+
+struct Query {
+    const wchar_t* cls = nullptr;  // null: any
+    const wchar_t* title = nullptr;
+    bool visibleOnly = true;
+    DWORD excludePid = 0;
+    HWND found = nullptr;
+};
+
+std::wstring TextOf(HWND h) {
+    wchar_t buf[512] = {};
+    ::GetWindowTextW(h, buf, 512);
+    return buf;
+}
+
+std::wstring ClassOf(HWND h) {
+    wchar_t buf[256] = {};
+    ::GetClassNameW(h, buf, 256);
+    return buf;
+}
+
+BOOL CALLBACK MatchTopLevel(HWND h, LPARAM lp) {
+    auto& q = *reinterpret_cast<Query*>(lp);
+    if (q.visibleOnly && !::IsWindowVisible(h)) return TRUE;
+    if (q.cls && ClassOf(h) != q.cls) return TRUE;
+    if (q.title && TextOf(h) != q.title) return TRUE;
+    q.found = h;
+    return FALSE;
+}
+
+HWND FindTopLevel(const wchar_t* cls, const wchar_t* title, bool visibleOnly) {
+    Query q{cls, title, visibleOnly};
+    ::EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+HWND WaitFor(const wchar_t* cls, const wchar_t* title, bool visibleOnly, DWORD ms) {
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    for (;;) {
+        if (HWND h = FindTopLevel(cls, title, visibleOnly)) return h;
+        if (::GetTickCount64() >= end) return nullptr;
+        ::Sleep(100);
+    }
+}
+
+struct ChildQuery {
+    const wchar_t* text = nullptr;
+    const wchar_t* cls = nullptr;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchChild(HWND h, LPARAM lp) {
+    auto& q = *reinterpret_cast<ChildQuery*>(lp);
+    if (q.text && TextOf(h) != q.text) return TRUE;
+    if (q.cls && _wcsicmp(ClassOf(h).c_str(), q.cls) != 0) return TRUE;
+    q.found = h;
+    return FALSE;
+}
+
+HWND FindChild(HWND parent, const wchar_t* text, const wchar_t* cls) {
+    ChildQuery q{text, cls};
+    ::EnumChildWindows(parent, &MatchChild, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+void PrintWindow(HWND h) {
+    RECT r{};
+    ::GetWindowRect(h, &r);
+    std::printf("%llu %ld %ld %ld %ld\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)), r.left,
+                r.top, r.right, r.bottom);
+    std::fflush(stdout);
+}
+
+const wchar_t* AnyOr(const wchar_t* s) { return std::wcscmp(s, L"*") == 0 ? nullptr : s; }
+
+DWORD Millis(int argc, wchar_t** argv, int index, DWORD fallback) {
+    return argc > index ? static_cast<DWORD>(std::wcstoul(argv[index], nullptr, 10)) : fallback;
+}
+
+int Usage() {
+    std::fputs("usage: window_driver find|exists|gone|click|select|post|move|menu|close ...\n", stderr);
+    return 2;
+}
+
+int Run(int argc, wchar_t** argv) {
+    if (argc < 2) return Usage();
+    const std::wstring cmd = argv[1];
+
+    if (cmd == L"menu") {
+        // Pop-up menus are top-level windows of the system class "#32768".
+        HWND h = WaitFor(L"#32768", nullptr, true, Millis(argc, argv, 2, 5000));
+        if (!h) return 1;
+        PrintWindow(h);
+        return 0;
+    }
+    if (argc < 4) return Usage();
+    const wchar_t* cls = AnyOr(argv[2]);
+    const wchar_t* title = AnyOr(argv[3]);
+
+    if (cmd == L"find" || cmd == L"exists") {
+        HWND h = WaitFor(cls, title, cmd == L"find", Millis(argc, argv, 4, 10000));
+        if (!h) return 1;
+        PrintWindow(h);
+        return 0;
+    }
+    if (cmd == L"gone") {
+        const ULONGLONG end = ::GetTickCount64() + Millis(argc, argv, 4, 10000);
+        while (FindTopLevel(cls, title, false)) {
+            if (::GetTickCount64() >= end) return 1;
+            ::Sleep(100);
+        }
+        return 0;
+    }
+
+    HWND top = WaitFor(cls, title, cmd != L"post" && cmd != L"close", 10000);
+    if (!top) {
+        std::fwprintf(stderr, L"window_driver: no window %ls / %ls\n", argv[2], argv[3]);
+        return 1;
+    }
+    if (cmd == L"click" && argc >= 5) {
+        HWND button = FindChild(top, argv[4], nullptr);
+        if (!button) {
+            std::fwprintf(stderr, L"window_driver: no control \"%ls\"\n", argv[4]);
+            return 1;
+        }
+        ::PostMessageW(button, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (cmd == L"select" && argc >= 5) {
+        HWND list = FindChild(top, nullptr, L"ListBox");
+        if (!list) return 1;
+        const int item = std::wcstol(argv[4], nullptr, 10);
+        // Extended-selection lists take LB_SETSEL; single ones LB_SETCURSEL.
+        if (::GetWindowLongW(list, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+            ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+            ::SendMessageW(list, LB_SETSEL, TRUE, item);
+            ::SendMessageW(list, LB_SETCARETINDEX, item, FALSE);
+        } else {
+            ::SendMessageW(list, LB_SETCURSEL, item, 0);
+        }
+        const int id = ::GetDlgCtrlID(list);
+        ::PostMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        return 0;
+    }
+    if (cmd == L"post" && argc >= 7) {
+        const UINT msg = static_cast<UINT>(std::wcstoul(argv[4], nullptr, 0));
+        const WPARAM wp = static_cast<WPARAM>(std::wcstoull(argv[5], nullptr, 0));
+        const LPARAM lp = static_cast<LPARAM>(std::wcstoll(argv[6], nullptr, 0));
+        return ::PostMessageW(top, msg, wp, lp) ? 0 : 1;
+    }
+    if (cmd == L"move" && argc >= 6) {
+        const int x = std::wcstol(argv[4], nullptr, 10), y = std::wcstol(argv[5], nullptr, 10);
+        ::SetWindowPos(top, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    if (cmd == L"close") {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(top, &pid);
+        win::Handle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+        ::PostMessageW(top, WM_CLOSE, 0, 0);
+        const DWORD ms = Millis(argc, argv, 4, 10000);
+        if (!process) return FindTopLevel(cls, title, false) ? 1 : 0;
+        return ::WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0 ? 0 : 1;
+    }
+    return Usage();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Console output in UTF-8 for the calling script, whatever the code page.
+    ::SetConsoleOutputCP(CP_UTF8);
+    return Run(argc, argv);
+}
