@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -343,10 +344,16 @@ Image32 DecodePictureFile(const std::wstring& path) {
     else if (kind == L"jpg" || kind == L"jpeg")
         decoder = [](const std::wstring&, const Bytes& data) { return DecodeJpeg(data.data(), data.size()); };
     if (!decoder) throw Error(FormatMessage1("Extension de fichier graphique inconnue (.%s)", win::Narrow(extension)));
-    const Bytes data = ReadPictureFile(path);
-    Image32 image = decoder(path, data);
-    for (std::uint32_t& p : image.pixels) p |= 0xFF000000u;
-    return image;
+    try {
+        const Bytes data = ReadPictureFile(path);
+        Image32 image = decoder(path, data);
+        for (std::uint32_t& p : image.pixels) p |= 0xFF000000u;
+        return image;
+    } catch (const std::bad_alloc&) {
+        // A picture of an accepted size can still exceed what this process
+        // can get at the moment; the previous picture stays.
+        Fail("Mémoire insuffisante pour charger l'image %s", path);
+    }
 }
 
 bool CurrentPicture::Load(const std::wstring& path) {
