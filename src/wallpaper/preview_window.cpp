@@ -376,7 +376,14 @@ void TPreview::SetCalendarVisible(bool visible) {
     impl_->handle.SetEnabled(visible);
 }
 
-void TPreview::AttachHandle() { impl_->handle.Attach(impl_->image1); }
+void TPreview::AttachHandle() {
+    const bool first = !impl_->handle.IsAttached(impl_->image1);
+    impl_->handle.Attach(impl_->image1);
+    // A first attachment wraps the overlay where it was designed; the
+    // calendar belongs at the stored rectangle (the settings dialog attaches
+    // without placing when the calendar is switched on with the preview open).
+    if (first) ShowCalendarRect();
+}
 
 void TPreview::Repaint() {
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -325,6 +325,22 @@ TEST_F(PreviewTest, ResizingRoundTripsTheRectangleOnlyWhileTheCalendarIsOn) {
     EXPECT_EQ(preview_->DragHandle1().Bounds().left, 79);  // 200 * 403 / 1024 = 78.7
 }
 
+TEST_F(PreviewTest, CalendarSwitchedOnWhileShownAppearsAtTheStoredRectangle) {
+    main_->WallpaperSettings.Calendar = false;
+    preview_->DragHandle1().DetachAll();  // as at the start: never attached
+    Show();
+    EXPECT_EQ(preview_->DragHandle1().AttachedCount(), 0);
+    // What the settings dialog does on "ok" with the calendar ticked.
+    main_->WallpaperSettings.Calendar = true;
+    preview_->SetCalendarVisible(true);
+    preview_->ShowCalendarRect();
+    preview_->StoreCalendarRect();
+    preview_->AttachHandle();
+    EXPECT_EQ(preview_->DragHandle1().Bounds(), (drag::Bounds{100, 100, 250, 150}));
+    EXPECT_EQ(preview_->Image1Bounds(), (drag::Bounds{102, 102, 245, 145}));
+    EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));
+}
+
 TEST_F(PreviewTest, HandEditedRectangleFarAwayPaintsWithoutHarm) {
     auto& s = main_->WallpaperSettings;
     s.CalL = 2000000000, s.CalT = -2000000000, s.CalR = -5, s.CalB = 2000000000;
