@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <new>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,10 +27,8 @@ using Bytes = std::vector<std::uint8_t>;
 // largest accepted size, plus room for its headers.
 constexpr std::uint64_t kMaxFileBytes = kMaxPicturePixels * 4 + (1u << 20);
 
-std::string Quoted(const std::wstring& path) { return win::Narrow(path); }
-
 [[noreturn]] void Fail(const char* pattern, const std::wstring& path) {
-    throw Error(FormatMessage1(pattern, Quoted(path)));
+    throw Error(FormatMessage1(pattern, win::Narrow(path)));
 }
 
 // Paths from MAX_PATH on reach the file functions only with the "\\?\"
@@ -167,11 +166,17 @@ int ScreenDpi() {
 // checked is exactly what is decoded, and long paths need no second opening.
 Image32 DecodeBmpFile(const std::wstring& path, const Bytes& data) {
     const BmpInfo info = CheckBmp(data.data(), data.size());
-    const auto* header = reinterpret_cast<const BITMAPINFO*>(data.data() + sizeof(BITMAPFILEHEADER));
-    const std::uint8_t* bits = data.data() + Get32(&data[10]);
+    // The info header sits at offset 14 of the file, two bytes off the
+    // alignment of its DWORD fields: GDI gets an aligned copy of it with its
+    // masks and up to 256 colours (all it ever reads), zeros past the file's.
+    const std::size_t offBits = Get32(&data[10]);
+    const std::size_t tables = std::min<std::size_t>(offBits - sizeof(BITMAPFILEHEADER), Get32(&data[14]) + 12 + 256 * 4);
+    std::vector<std::uint32_t> header((Get32(&data[14]) + 12 + 256 * 4 + 3) / 4, 0);
+    std::memcpy(header.data(), data.data() + sizeof(BITMAPFILEHEADER), tables);
     Surface surface(info.width, info.height);
-    if (::StretchDIBits(surface.dc(), 0, 0, info.width, info.height, 0, 0, info.width, info.height, bits, header,
-                        DIB_RGB_COLORS, SRCCOPY) == 0)
+    if (::StretchDIBits(surface.dc(), 0, 0, info.width, info.height, 0, 0, info.width, info.height,
+                        data.data() + offBits, reinterpret_cast<const BITMAPINFO*>(header.data()), DIB_RGB_COLORS,
+                        SRCCOPY) == 0)
         Fail("Windows ne reconnaît pas le bitmap %s", path);
     return surface.Take();
 }
