@@ -217,10 +217,10 @@ struct TPreview::Impl {
     LOGFONTW fontDialogFont{};
     COLORREF colorDialogColor = RGB(0, 0, 0);
 
-    DibSurface buffer;   // the off-screen picture of the whole client area
+    DibSurface buffer;          // the off-screen picture of the whole client area
     DibSurface overlay;         // the visible part of the calendar, on white
     DibSurface overlayOnBlack;  // the same, on black
-    Image32 scaled;      // the picture resampled to the client size
+    Image32 scaled;             // the picture resampled to the client size
     std::uint64_t pictureVersion = 1;
     std::uint64_t scaledVersion = 0;
     bool inSizeMove = false;
@@ -240,8 +240,8 @@ TPreview::TPreview(TfrmMain& main) : main_(main), impl_(std::make_unique<Impl>()
 }
 
 TPreview::~TPreview() {
-    // The handle is a child of this window: destroy it while the parent
-    // still exists, then the window itself.
+    // Members go before the base: the handle's window is destroyed with
+    // impl_, while this window still exists; it lets go of the overlay first.
     impl_->handle.DetachAll();
 }
 
@@ -621,7 +621,7 @@ LRESULT TPreview::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             FormPaint(reinterpret_cast<HDC>(wp), c);
             return 0;
         }
-        case WM_SHOWWINDOW: if (wp) FormShow(); return Default(msg, wp, lp);
+        case WM_SHOWWINDOW: if (wp && lp == 0) FormShow(); return Default(msg, wp, lp);  // shown by a call, not by an owner
         case WM_CLOSE: FormClose(); return 0;
         case WM_SIZE: OnSize(wp); return 0;
         case WM_ENTERSIZEMOVE: impl_->inSizeMove = true; return 0;
