@@ -3,9 +3,18 @@
 # Wine on a virtual desktop, with a few generated sample pictures in its list.
 # On the current display when there is one (close the Wine desktop to end),
 # otherwise on a private X server; a screenshot is saved under build/ either way.
+# ./run.sh --screenshots regenerates the pictures of docs/ instead.
 set -euo pipefail
 export ORVANE_ROOT="$(cd "$(dirname "$0")" && pwd)"
 cd "$ORVANE_ROOT"
+
+if [ "${1:-}" = "--screenshots" ]; then
+  # Regenerates the pictures of docs/ (see scripts/screenshots.sh).
+  scripts/setup.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j"$(nproc)"
+  exec scripts/screenshots.sh build/windows
+fi
 
 scripts/setup.sh
 cmake --preset windows >/dev/null

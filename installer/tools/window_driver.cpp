@@ -8,9 +8,12 @@
 //   window_driver select CLASS TITLE N     selects item N of the first list box, as a click would
 //   window_driver post  CLASS TITLE MSG WPARAM LPARAM
 //   window_driver move  CLASS TITLE X Y    moves the window (keeps its size)
+//   window_driver cursor X Y               moves the mouse pointer (menus open where it is)
 //   window_driver menu  [MS]               the open pop-up menu: prints "hwnd left top right bottom"
 //   window_driver close CLASS TITLE [MS]   WM_CLOSE, then waits for the owning process to end
 //
+// A first argument --desktop=NAME works on the windows of that desktop (as
+// made by "explorer /desktop=NAME,WxH") instead of the caller's own.
 // CLASS or TITLE "*" matches any. Exit status 0 on success, 1 when the
 // window never appeared (or did not go), 2 on a usage error. Messages are
 // posted, not sent: a click that opens a modal window must not block here.
@@ -103,7 +106,7 @@ DWORD Millis(int argc, wchar_t** argv, int index, DWORD fallback) {
 }
 
 int Usage() {
-    std::fputs("usage: window_driver find|exists|gone|click|select|post|move|menu|close ...\n", stderr);
+    std::fputs("usage: window_driver [--desktop=NAME] find|exists|gone|click|select|post|move|cursor|menu|close ...\n", stderr);
     return 2;
 }
 
@@ -117,6 +120,9 @@ int Run(int argc, wchar_t** argv) {
         if (!h) return 1;
         PrintWindow(h);
         return 0;
+    }
+    if (cmd == L"cursor" && argc >= 4) {
+        return ::SetCursorPos(std::wcstol(argv[2], nullptr, 10), std::wcstol(argv[3], nullptr, 10)) ? 0 : 1;
     }
     if (argc < 4) return Usage();
     const wchar_t* cls = AnyOr(argv[2]);
@@ -137,7 +143,11 @@ int Run(int argc, wchar_t** argv) {
         return 0;
     }
 
-    HWND top = WaitFor(cls, title, cmd != L"post" && cmd != L"close", 10000);
+    // Posting and closing also reach hidden windows (the tray's, a main
+    // window in the tray), but a visible match comes first.
+    const bool hiddenToo = cmd == L"post" || cmd == L"close";
+    HWND top = hiddenToo ? FindTopLevel(cls, title, true) : nullptr;
+    if (!top) top = WaitFor(cls, title, !hiddenToo, 10000);
     if (!top) {
         std::fwprintf(stderr, L"window_driver: no window %ls / %ls\n", argv[2], argv[3]);
         return 1;
@@ -195,5 +205,22 @@ int Run(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     // Console output in UTF-8 for the calling script, whatever the code page.
     ::SetConsoleOutputCP(CP_UTF8);
+    if (argc > 1 && std::wcsncmp(argv[1], L"--desktop=", 10) == 0) {
+        // Window enumeration and FindWindow see only the thread's desktop.
+        // The desktop may still be in the making when the script calls.
+        HDESK desk = nullptr;
+        for (int tries = 0; !desk && tries < 200; ++tries) {
+            desk = ::OpenDesktopW(argv[1] + 10, 0, FALSE, GENERIC_ALL);
+            if (!desk) ::Sleep(100);
+        }
+        if (!desk || !::SetThreadDesktop(desk)) {
+            std::fwprintf(stderr, L"window_driver: no desktop %ls\n", argv[1] + 10);
+            if (desk) ::CloseDesktop(desk);
+            return 2;
+        }
+        // Kept open for the life of the process: the thread now runs on it.
+        argv[1] = argv[0];
+        return Run(argc - 1, argv + 1);
+    }
     return Run(argc, argv);
 }
