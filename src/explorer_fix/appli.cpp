@@ -6,6 +6,7 @@
 #include "explorer_fix/repair_environment.h"
 #include "explorer_fix/resources/mendrel_ids.h"
 #include "explorer_fix/system_error.h"
+#include "win32/dpi.h"
 #include "win32/strings.h"
 
 namespace mendrel {
@@ -100,7 +101,7 @@ void Appli::Load() {
     win::WindowClassSpec cls{kAppliClass};
     cls.icon = icon_.get();
     cls.smallIcon = smallIcon_.get();
-    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kFrameStyle, 0);
+    const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kFrameStyle, 0);
     Create(cls, 0, kFrameStyle, kAppliTitle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
     if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
     if (smallIcon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
@@ -130,8 +131,8 @@ void Appli::CreateControls() {
                               L"Times New Roman"));
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     for (const auto& c : kControls) {
-        HWND h = ::CreateWindowExW(0, c.cls, c.text, WS_CHILD | c.style, Px(c.left), Px(c.top), Px(c.width),
-                                   Px(c.height), hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst,
+        HWND h = ::CreateWindowExW(0, c.cls, c.text, WS_CHILD | c.style, win::Scale(Px(c.left)), win::Scale(Px(c.top)),
+                                   win::Scale(Px(c.width)), win::Scale(Px(c.height)), hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst,
                                    nullptr);
         if (!h) ThrowWin32(::GetLastError());
         ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);

@@ -1,5 +1,7 @@
 #include "wallpaper/about_box.h"
 
+#include "win32/dpi.h"
+
 #include "wallpaper/main_window.h"
 #include "win32/flat_button.h"
 #include "win32/handles.h"
@@ -51,13 +53,14 @@ TForm2::TForm2() : impl_(std::make_unique<Impl>()) {}
 TForm2::~TForm2() = default;
 
 void TForm2::CreateHidden() {
-    impl_->font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    impl_->font.reset(::CreateFontW(-win::Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                     L"MS Sans Serif"));
     impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec spec{L"TForm2"};
     spec.background = static_cast<HBRUSH>(impl_->silver.get());
-    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle);
+    using win::Scale;
+    const SIZE outer = win::OuterSizeForClient(Scale(kClientWidth), Scale(kClientHeight), kStyle, kExStyle);
     HWND owner = frmMain() ? frmMain()->hwnd() : nullptr;
     Create(spec, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner);
     HFONT font = static_cast<HFONT>(impl_->font.get());
@@ -67,12 +70,13 @@ void TForm2::CreateHidden() {
         WS_EX_CLIENTEDGE, L"EDIT", AboutText().c_str(),
         WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL |
             ES_AUTOHSCROLL,  // lines are not wrapped: the horizontal bar scrolls them
-        (kClientWidth - kMemoWidth) / 2, 0, kMemoWidth, kMemoHeight, hwnd(),
+        Scale((kClientWidth - kMemoWidth) / 2), 0, Scale(kMemoWidth), Scale(kMemoHeight), hwnd(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kAboutMemoId)), ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(impl_->Memo1, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     const int okTop = kMemoHeight + (kClientHeight - kMemoHeight - kOkHeight) / 2;
-    impl_->SpeedButton1.Create(hwnd(), (kClientWidth - kOkWidth) / 2, okTop, kOkWidth, kOkHeight, L"OK", {},
+    impl_->SpeedButton1.Create(hwnd(), Scale((kClientWidth - kOkWidth) / 2), Scale(okTop), Scale(kOkWidth),
+                               Scale(kOkHeight), L"OK", {},
                                kAboutOkId);
     impl_->SpeedButton1.SetFont(font);
     impl_->SpeedButton1.OnClick = [this] { SpeedButton1Click(); };

@@ -15,6 +15,7 @@
 #include "wallpaper/param_dialog.h"
 #include "wallpaper/preview_window.h"
 #include "wallpaper/tray_icon.h"
+#include "win32/dpi.h"
 #include "win32/file_io.h"
 #include "win32/registry_store.h"
 #include "win32/strings.h"
@@ -94,10 +95,10 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateWindowAndControls(bool hasCommandLineArgument) {
     hasArgument_ = hasCommandLineArgument;
-    font_ = ::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    font_ = ::CreateFontW(-win::Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
     panelBrush_ = ::CreateSolidBrush(RGB(0xC0, 0xC0, 0xC0));
-    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kMainStyle, 0);
+    const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kMainStyle, 0);
     win::WindowClassSpec spec{L"TfrmMain"};
     spec.background = panelBrush_;
     spec.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
@@ -115,9 +116,10 @@ void TfrmMain::CreateWindowAndControls(bool hasCommandLineArgument) {
 
 void TfrmMain::CreateControls() {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    using win::Scale;
     auto button = [&](win::FlatButton& b, int x, int y, int w, int h, const wchar_t* caption, const wchar_t* hint,
                       void (TfrmMain::*handler)()) {
-        b.Create(hwnd(), x, y, w, h, caption, hint);
+        b.Create(hwnd(), Scale(x), Scale(y), Scale(w), Scale(h), caption, hint);
         b.SetFont(font_);
         b.OnClick = [this, handler] { (this->*handler)(); };
     };
@@ -129,14 +131,16 @@ void TfrmMain::CreateControls() {
 
     // The lower panel's controls, at their places inside it.
     const int py = kPanel1Height;
-    Label1 = ::CreateWindowExW(0, L"STATIC", L"Images :", WS_CHILD | WS_VISIBLE | SS_LEFT, 8, py + 8, 60, 13, hwnd(),
+    Label1 = ::CreateWindowExW(0, L"STATIC", L"Images :", WS_CHILD | WS_VISIBLE | SS_LEFT, Scale(8), Scale(py + 8),
+                               Scale(60), Scale(13), hwnd(),
                                nullptr, inst, nullptr);
     ListBox1 = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_EXTENDEDSEL |
                                      LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
-                                 8, py + 24, 201, 217, hwnd(), reinterpret_cast<HMENU>(kListBoxId), inst, nullptr);
+                                 Scale(8), Scale(py + 24), Scale(201), Scale(217), hwnd(),
+                                 reinterpret_cast<HMENU>(kListBoxId), inst, nullptr);
     for (HWND h : {Label1, ListBox1}) ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    ::SendMessageW(ListBox1, LB_SETITEMHEIGHT, 0, 13);
+    ::SendMessageW(ListBox1, LB_SETITEMHEIGHT, 0, Scale(13));
     button(AddFileBtn, 216, py + 24, 129, 41, L"Ajouter un fichier", L"Ajoute un ou plusieurs fichiers",
            &TfrmMain::AddFileBtnClick);
     button(AddDirBtn, 216, py + 72, 129, 41, L"Ajouter un répertoire",
@@ -171,7 +175,7 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORSTATIC:
             ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
             return reinterpret_cast<LRESULT>(panelBrush_);
-        case WM_MEASUREITEM: reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = 13; return TRUE;
+        case WM_MEASUREITEM: reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = win::Scale(13); return TRUE;
         case WM_DRAWITEM: DrawListItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
         case WM_PAINT: PaintPanels(); return 0;
         default: return Default(msg, wp, lp);
@@ -198,8 +202,8 @@ void TfrmMain::PaintPanels() {
     ::FillRect(dc, &rc, panelBrush_);
     // Two raised panels, as the window has always looked: the button band and
     // the list area below it.
-    RECT top{0, 0, rc.right, kPanel1Height};
-    RECT bottom{0, kPanel1Height, rc.right, rc.bottom};
+    RECT top{0, 0, rc.right, win::Scale(kPanel1Height)};
+    RECT bottom{0, top.bottom, rc.right, rc.bottom};
     ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
     ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);
     ::EndPaint(hwnd(), &ps);

@@ -1,5 +1,7 @@
 #include "wallpaper/param_dialog.h"
 
+#include "win32/dpi.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -52,13 +54,13 @@ TParamfrm::~TParamfrm() = default;
 void TParamfrm::CreateHidden() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
-    impl_->font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    impl_->font.reset(::CreateFontW(-win::Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                     L"MS Sans Serif"));
     impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec spec{L"TParamfrm"};
     spec.background = static_cast<HBRUSH>(impl_->silver.get());
-    const SIZE outer = win::OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle);
+    const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kStyle, kExStyle);
     Create(spec, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, main_.hwnd());
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(impl_->font.get()), FALSE);
     CreateControls();
@@ -70,7 +72,9 @@ void TParamfrm::CreateControls() {
     HFONT font = static_cast<HFONT>(impl_->font.get());
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id,
                     DWORD exStyle = 0) {
-        HWND c = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd(),
+        using win::Scale;
+        HWND c = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, Scale(x), Scale(y), Scale(w),
+                                   Scale(h), hwnd(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
         ::SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return c;
@@ -122,10 +126,12 @@ void TParamfrm::CreateControls() {
     make(L"BUTTON", L"Icones Transparentes", check | BS_LEFTTEXT, 24, 254, 140, 17, kParamCbTranspIcon);
     make(L"BUTTON", L"Activation rapide", check, 24, 278, 140, 17, kParamQuickIcon);
 
-    impl_->CloseBtn.Create(hwnd(), 92, 319, 73, 33, L"ok", {}, kParamCloseBtn);
+    using win::Scale;
+    impl_->CloseBtn.Create(hwnd(), Scale(92), Scale(319), Scale(73), Scale(33), L"ok", {}, kParamCloseBtn);
     impl_->CloseBtn.SetFont(font);
     impl_->CloseBtn.OnClick = [this] { CloseBtnClick(); };
-    impl_->SpeedButton1.Create(hwnd(), 180, 319, 73, 33, L"Annuler", {}, kParamSpeedButton1);
+    impl_->SpeedButton1.Create(hwnd(), Scale(180), Scale(319), Scale(73), Scale(33), L"Annuler", {},
+                               kParamSpeedButton1);
     impl_->SpeedButton1.SetFont(font);
     impl_->SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
 
