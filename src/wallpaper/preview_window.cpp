@@ -10,6 +10,7 @@
 #include "core/resample.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/resources/resource_ids.h"
+#include "win32/dpi.h"
 #include "win32/gdi_canvas.h"
 #include "win32/handles.h"
 #include "win32/locale_names.h"
@@ -250,7 +251,8 @@ void TPreview::CreateHidden() {
     spec.background = nullptr;  // every pixel comes from the off-screen picture
     spec.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
     spec.smallIcon = spec.icon;
-    Create(spec, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT, 402, 298, nullptr);
+    Create(spec, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT, win::Scale(402),
+           win::Scale(298), nullptr);
     impl_->self = hwnd();
     impl_->popup = BuildPopupMenu();
     impl_->handle.Create(hwnd(), 104, 136);
