@@ -26,6 +26,8 @@ VIAddVersionKey /LANG=1036 "Comments" "Remédie aux désagréments causés par l
 !define MUI_ICON "${SOURCE_DIR}/src/explorer_fix/resources/mendrel.ico"
 !define MUI_UNICON "${SOURCE_DIR}/src/explorer_fix/resources/mendrel.ico"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TITLE_3LINES
+!define MUI_FINISHPAGE_TITLE_3LINES
 !define MUI_WELCOMEPAGE_TEXT "Cet assistant va installer ${APP_NAME} ${APP_VERSION} dans le dossier $\"$PROGRAMFILES64\Mendrel Explorer$\".$\r$\n$\r$\n${APP_NAME} remédie aux désagréments causés par le plantage de Explorer.exe : il fait revenir les icônes disparues à côté de l'heure et peut séparer le bureau des fenêtres de dossier.$\r$\n$\r$\nCliquez sur Suivant pour continuer."
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\${HELP_PAGE}"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Lire l'aide"

@@ -17,6 +17,9 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Orvane"
 InstallDirRegKey HKLM "${UNINSTALL_ROOT}\${APP_KEY}" "InstallLocation"
 BrandingText "${APP_NAME} ${APP_VERSION}"
+; The language file's "de $(^Name)" does not elide before a vowel.
+Caption "Installation d'${APP_NAME}"
+UninstallCaption "Désinstallation d'${APP_NAME}"
 
 VIProductVersion "1.3.0.0"
 VIAddVersionKey /LANG=1036 "ProductName" "${APP_NAME}"
@@ -29,6 +32,10 @@ VIAddVersionKey /LANG=1036 "LegalCopyright" "Orvane"
 !define MUI_ICON "${SOURCE_DIR}/src/wallpaper/resources/app.ico"
 !define MUI_UNICON "${SOURCE_DIR}/src/wallpaper/resources/app.ico"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TITLE "Bienvenue dans l'installation d'${APP_NAME}"
+!define MUI_WELCOMEPAGE_TITLE_3LINES
+!define MUI_FINISHPAGE_TITLE "Fin de l'installation d'${APP_NAME}"
+!define MUI_FINISHPAGE_TITLE_3LINES
 !define MUI_WELCOMEPAGE_TEXT "Cet assistant va installer ${APP_NAME} ${APP_VERSION} sur votre ordinateur.$\r$\n$\r$\nLe programme change le fond d'écran à intervalles réguliers, avec les images de votre choix, et peut y dessiner un calendrier du mois. Il se loge dans la zone de notification, à côté de l'heure.$\r$\n$\r$\nCliquez sur Suivant pour continuer."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Lancer ${APP_NAME}"
