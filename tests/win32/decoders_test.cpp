@@ -460,6 +460,60 @@ TEST_F(Decoders, PathsWithAccentsOtherScriptsAndBeyondMaxPath) {
     EXPECT_FALSE(current.Load(deep + L"absent.bmp"));
 }
 
+// An enhanced metafile made in memory: a red rectangle.
+Bytes EmfBytes() {
+    HDC dc = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    win::GdiObject red(::CreateSolidBrush(RGB(255, 0, 0)));
+    const RECT r{0, 0, 30, 20};
+    ::FillRect(dc, &r, static_cast<HBRUSH>(red.get()));
+    win::EnhMetaFile emf(::CloseEnhMetaFile(dc));
+    const UINT size = ::GetEnhMetaFileBits(emf.get(), 0, nullptr);
+    Bytes bits(size);
+    ::GetEnhMetaFileBits(emf.get(), size, bits.data());
+    return bits;
+}
+
+TEST_F(Decoders, DamagedFilesOfEveryKindGiveErrorsNotCrashes) {
+    // Deterministic damage: cut short at many lengths, and bytes overwritten
+    // at pseudo-random places (headers included), for one file of each kind.
+    struct Original {
+        const wchar_t* extension;
+        Bytes bytes;
+    };
+    const Original originals[] = {
+        {L"bmp", PaletteBmp(9, 5, 4, kPalette, Indices(9, 5))},
+        {L"bmp", orvane::EncodeBmp(Sample(7, 5), 16)},
+        {L"jpg", Jpeg(Sample(24, 16))},
+        {L"ico", Icon16()},
+        {L"wmf", PlaceableWmf(true)},
+        {L"emf", EmfBytes()},
+    };
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    int decoded = 0, refused = 0;
+    for (const Original& o : originals) {
+        for (int k = 0; k < 80; ++k) {
+            Bytes b = o.bytes;
+            if (k % 2 == 0) {
+                b.resize(1 + next() % (b.size() - 1));
+            } else {
+                for (int n = 1 + next() % 4; n > 0; --n) b[next() % std::min<std::size_t>(b.size(), 80 + k * 8)] = next() >> 24;
+            }
+            const std::wstring path = Write(L"damaged." + std::wstring(o.extension), b);
+            try {
+                const Image32 img = orvane::DecodePictureFile(path);
+                ASSERT_EQ(img.pixels.size(), static_cast<std::size_t>(img.width) * img.height);
+                ++decoded;
+            } catch (const orvane::Error& e) {
+                ASSERT_GT(std::string(e.what()).size(), 10u);
+                ++refused;
+            }
+        }
+    }
+    EXPECT_GT(refused, 100);
+    EXPECT_EQ(decoded + refused, 480);
+}
+
 TEST_F(Decoders, NoGdiObjectLeaksOnSuccessOrFailure) {
     const std::wstring good[] = {Write(L"leak.bmp", orvane::EncodeBmp(Sample(8, 8), 24)),
                                  Write(L"leak.ico", Icon16()), Write(L"leak.wmf", PlaceableWmf(true)),
