@@ -262,6 +262,139 @@ Image32 PlayEnhMetaFile(const std::wstring& path, HENHMETAFILE emf, SIZE size) {
     return surface.Take();
 }
 
+// ---- metafile records -----------------------------------------------------------
+
+// The platform plays metafile records as they come: the counts, offsets and
+// handle indexes inside them are trusted, and a damaged one reads outside
+// the record. Every record that carries such a value is checked first.
+class RecordView {
+public:
+    RecordView(const std::uint8_t* p, std::size_t size) : p_(p), size_(size) {}
+    std::uint32_t U32(std::size_t at) const { return at + 4 <= size_ ? Get32(p_ + at) : 0; }
+    std::uint32_t U16(std::size_t at) const { return at + 2 <= size_ ? Get16(p_ + at) : 0; }
+    // [offset, offset + bytes) inside the record.
+    bool Holds(std::uint64_t offset, std::uint64_t bytes) const { return offset <= size_ && bytes <= size_ - offset; }
+    std::size_t size() const { return size_; }
+    const std::uint8_t* data() const { return p_; }
+
+private:
+    const std::uint8_t* p_;
+    std::size_t size_;
+};
+
+// A bitmap inside a record (header at offBmi, pixels at offBits) must be a
+// complete one: the same check as a bitmap file, on the pieces put together.
+bool EmbeddedBitmapSound(const RecordView& r, std::size_t offBmi, std::size_t cbBmi, std::size_t offBits,
+                         std::size_t cbBits) {
+    if (!r.Holds(offBmi, cbBmi) || !r.Holds(offBits, cbBits)) return false;
+    if (cbBmi == 0) return offBmi == 0;  // no source bitmap: the player looks at the offset only
+    Bytes file(14 + cbBmi + cbBits, 0);
+    file[0] = 'B', file[1] = 'M';
+    const std::uint32_t off = static_cast<std::uint32_t>(14 + cbBmi);
+    for (int i = 0; i < 4; ++i) file[10 + i] = static_cast<std::uint8_t>(off >> (8 * i));
+    std::memcpy(&file[14], r.data() + offBmi, cbBmi);
+    if (cbBits) std::memcpy(&file[off], r.data() + offBits, cbBits);
+    try {
+        CheckBmp(file.data(), file.size());
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+bool RegionSound(const RecordView& r, std::size_t offData, std::size_t cbData) {
+    if (!r.Holds(offData, cbData) || cbData < 32) return cbData == 0 && r.Holds(offData, 0);
+    const std::uint64_t rects = r.U32(offData + 8);
+    return r.U32(offData) >= 32 && 32 + rects * 16 <= cbData;
+}
+
+bool EmfRecordSound(const RecordView& r, std::uint32_t type, std::uint32_t handles) {
+    auto handle = [&](std::size_t at) {
+        const std::uint32_t h = r.U32(at);
+        return (h & 0x80000000u) || h < handles;  // stock objects have the high bit
+    };
+    auto text = [&](std::size_t at, std::size_t charBytes) {  // an EMRTEXT at `at`
+        if (!r.Holds(at, 40)) return false;
+        const std::uint64_t n = r.U32(at + 8), offString = r.U32(at + 12), offDx = r.U32(at + 36);
+        const std::uint32_t options = r.U32(at + 16);
+        const std::uint64_t dxBytes = (options & 0x2000 /* ETO_PDY */) ? 8 : 4;
+        return r.Holds(offString, n * charBytes) && (offDx == 0 || r.Holds(offDx, n * dxBytes));
+    };
+    switch (type) {
+        case 2: case 3: case 4: case 5: case 6:  // poly records: count, points
+            return r.Holds(28, std::uint64_t{r.U32(24)} * 8);
+        case 85: case 86: case 87: case 88: case 89:  // the same with 16-bit points
+            return r.Holds(28, std::uint64_t{r.U32(24)} * 4);
+        case 7: case 8: case 90: case 91: {  // poly-poly: counts, then points
+            const std::uint64_t polys = r.U32(24), points = r.U32(28), pointBytes = type <= 8 ? 8 : 4;
+            if (!r.Holds(32, polys * 4 + points * pointBytes)) return false;
+            std::uint64_t sum = 0;
+            for (std::uint64_t i = 0; i < polys; ++i) sum += r.U32(32 + 4 * i);
+            return sum <= points;
+        }
+        case 56: return r.Holds(28, std::uint64_t{r.U32(24)} * 9);  // POLYDRAW: points and types
+        case 92: return r.Holds(28, std::uint64_t{r.U32(24)} * 5);  // POLYDRAW16
+        case 83: return text(36, 1);  // EXTTEXTOUTA
+        case 84: return text(36, 2);  // EXTTEXTOUTW
+        case 96: case 97: {           // POLYTEXTOUTA/W
+            const std::uint64_t strings = r.U32(36);
+            if (!r.Holds(40, strings * 40)) return false;
+            for (std::uint64_t i = 0; i < strings; ++i)
+                if (!text(40 + 40 * i, type == 96 ? 1 : 2)) return false;
+            return true;
+        }
+        case 108: {  // SMALLTEXTOUT
+            const std::uint32_t options = r.U32(20);
+            const std::size_t head = 36 + ((options & 0x100 /* ETO_NO_RECT */) ? 0 : 16);
+            return r.Holds(head, std::uint64_t{r.U32(16)} * ((options & 0x200 /* ETO_SMALL_CHARS */) ? 1 : 2));
+        }
+        case 76: case 77: case 114: case 116:  // BITBLT, STRETCHBLT, ALPHABLEND, TRANSPARENTBLT
+            return r.size() >= (type == 76 ? 100u : 108u) &&
+                   EmbeddedBitmapSound(r, r.U32(84), r.U32(88), r.U32(92), r.U32(96));
+        case 78:  // MASKBLT
+            return r.size() >= 128 && EmbeddedBitmapSound(r, r.U32(84), r.U32(88), r.U32(92), r.U32(96)) &&
+                   EmbeddedBitmapSound(r, r.U32(112), r.U32(116), r.U32(120), r.U32(124));
+        case 79:  // PLGBLT
+            return r.size() >= 140 && EmbeddedBitmapSound(r, r.U32(96), r.U32(100), r.U32(104), r.U32(108)) &&
+                   EmbeddedBitmapSound(r, r.U32(124), r.U32(128), r.U32(132), r.U32(136));
+        case 80: case 81:  // SETDIBITSTODEVICE, STRETCHDIBITS
+            return r.size() >= (type == 80 ? 76u : 80u) &&
+                   EmbeddedBitmapSound(r, r.U32(48), r.U32(52), r.U32(56), r.U32(60));
+        case 93: case 94:  // CREATEMONOBRUSH, CREATEDIBPATTERNBRUSHPT: a bitmap is required
+            return handle(8) && r.U32(20) > 0 && EmbeddedBitmapSound(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28));
+        case 95:  // EXTCREATEPEN: a style array, maybe a pattern bitmap
+            return handle(8) && r.Holds(52, std::uint64_t{r.U32(48)} * 4) &&
+                   EmbeddedBitmapSound(r, r.U32(12), r.U32(16), r.U32(20), r.U32(24));
+        case 71: case 72: case 73: case 74: {  // FILLRGN, FRAMERGN, INVERTRGN, PAINTRGN
+            const std::size_t at = type == 72 ? 40 : type == 71 ? 32 : 28;
+            return (type > 72 || handle(28)) && RegionSound(r, at, r.U32(24));
+        }
+        case 75: return RegionSound(r, 16, r.U32(8));  // EXTSELECTCLIPRGN
+        case 70: return r.Holds(12, r.U32(8));         // GDICOMMENT
+        case 49: return handle(8) && r.Holds(16, std::uint64_t{r.U16(14)} * 4);  // CREATEPALETTE
+        case 50: return handle(8) && r.Holds(20, std::uint64_t{r.U32(16)} * 4);  // SETPALETTEENTRIES
+        case 38: case 39: case 82: case 99: case 122:  // object creations
+        case 37: case 40: case 48: case 51:            // selections, deletion, resize
+            return r.size() >= 12 && handle(8);
+        default:
+            return true;
+    }
+}
+
+// Records chained inside the data up to the end-of-file record, each one
+// sound.
+bool EmfRecordsSound(const std::uint8_t* data, std::size_t total) {
+    const std::uint32_t handles = Get16(data + 52);
+    for (std::size_t at = 0; at + 8 <= total;) {
+        const std::uint32_t type = Get32(data + at), size = Get32(data + at + 4);
+        if (size < 8 || size % 4 != 0 || size > total - at) return false;
+        if (type == EMR_EOF) return true;
+        if (at > 0 && !EmfRecordSound(RecordView(data + at, size), type, handles)) return false;
+        at += size;
+    }
+    return false;
+}
+
 Image32 DecodeEmfFile(const std::wstring& path, const Bytes& data) {
     // EMR_HEADER first, with the " EMF" signature and a length inside the file.
     if (data.size() < 88 || Get32(&data[0]) != EMR_HEADER || Get32(&data[40]) != ENHMETA_SIGNATURE)
@@ -269,6 +402,7 @@ Image32 DecodeEmfFile(const std::wstring& path, const Bytes& data) {
     const std::uint32_t headerBytes = Get32(&data[4]), total = Get32(&data[48]);
     if (headerBytes < 88 || headerBytes > data.size() || total < headerBytes || total > data.size())
         Fail("Métafichier incorrect ou tronqué : %s", path);
+    if (!EmfRecordsSound(data.data(), total)) Fail("Métafichier incorrect ou tronqué : %s", path);
     win::EnhMetaFile emf(::SetEnhMetaFileBits(total, data.data()));
     if (!emf) Fail("Windows ne reconnaît pas le métafichier %s", path);
     ENHMETAHEADER header{};
