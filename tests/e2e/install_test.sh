@@ -80,6 +80,14 @@ check "Start-menu entry of the wallpaper changer" test -f "$menu/Orvane Wallpape
 check "Start-menu entry of Mendrel" test -f "$menu/Mendrel Explorer.lnk"
 check "uninstall entry of the wallpaper changer" has_key "$uninstall_key\\OrvaneWallPaper"
 check "uninstall entry of Mendrel" has_key "$uninstall_key\\MendrelExplorer"
+# The manifest decides visual styles, elevation and the DPI the wallpaper is
+# composed at; a resource script that lost it still builds and runs.
+carries_manifest() {
+  grep -qa 'Microsoft.Windows.Common-Controls' "$1" && grep -qa 'level="asInvoker"' "$1" &&
+    grep -qa 'PerMonitorV2,PerMonitor' "$1" && grep -qa 'true/pm' "$1"
+}
+check "the installed wallpaper changer carries its manifest" carries_manifest "$orvane_dir/OrvaneWallPaper.exe"
+check "the installed Mendrel carries its manifest" carries_manifest "$mendrel_dir/Mendrel.exe"
 check "the list file of the installing user goes to a writable folder" \
   has_value 'HKCU\Software\Orvane\Config' FileName
 
