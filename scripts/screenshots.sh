@@ -63,7 +63,7 @@ drive() {
 window_rect() {
   local r
   r="$(drive find "$1" "$2" "${3:-20000}")" || fail "no window $1 \"$2\""
-  read -r _ X Y R B <<<"$r"
+  read -r _ X Y R B CW CH <<<"$r"
   W=$((R - X)) H=$((B - Y))
 }
 capture() {
@@ -81,8 +81,16 @@ crop() {
     -define png:exclude-chunks=date,time "$work/$name.png"
 }
 shot_window() {  # shot_window NAME CLASS TITLE
+  local before tries
   window_rect "$2" "$3"
-  capture
+  # A window may still be resizing to its picture: capture again until its
+  # rectangle is the same after the capture as before.
+  for tries in 1 2 3 4 5; do
+    before="$X $Y $W $H"
+    capture
+    window_rect "$2" "$3"
+    [ "$before" = "$X $Y $W $H" ] && break
+  done
   crop "$1" "$X" "$Y" "$W" "$H"
 }
 
@@ -97,6 +105,14 @@ mkdir -p "$appdata/Orvane"
 printf 'C:\\users\\Public\\Pictures\\Orvane\\%s\r\n' crepuscule.jpg vallée.bmp aurore.jpg |
   iconv -f UTF-8 -t WINDOWS-1252 >"$appdata/Orvane/piclist.cfg"
 
+# In list order from the first picture, so that every run shows the same,
+# and the calendar moved to the sky of that picture, clear of the task bar.
+for v in "Random 0" "Number 2" "CalL 48" "CalT 48" "CalR 304" "CalB 240"; do
+  set -- $v
+  timeout 60 wine reg add 'HKCU\Software\Orvane\Config' /v "$1" /d "$2" /f </dev/null >>"$log" 2>&1 ||
+    fail "cannot preset $1"
+done
+
 echo "== wallpaper changer"
 timeout 900 wine explorer "/desktop=$desktop,${width}x${height}" \
   "C:\\Program Files\\Orvane\\OrvaneWallPaper.exe" /show </dev/null >>"$log" 2>&1 &
@@ -107,7 +123,11 @@ shot_window main TfrmMain "$main_title"
 
 drive select TfrmMain '*' 0 >/dev/null || fail "list selection"
 drive click TfrmMain '*' "Afficher l'image" >/dev/null || fail "no button Afficher l'image"
-capture 2.5
+window_rect TPreview '*'
+# Larger than it opens, as a user would make it, for a readable calendar;
+# its inside in the proportions of the screen, which the calendar is placed on.
+cw=600
+drive move TPreview '*' 380 40 $((cw + W - CW)) $((cw * height / width + H - CH)) >/dev/null || true
 shot_window preview TPreview '*'
 drive click TfrmMain '*' "Masquer" >/dev/null || true
 
@@ -121,7 +141,10 @@ drive click TForm2 '*' "OK" >/dev/null || fail "no button OK in the about box"
 
 # Back in the tray: the desktop with the composed wallpaper.
 drive click TfrmMain '*' "Réduire" >/dev/null || fail "no button Réduire"
-capture 2.5
+sleep 1
+# Wine's task bar leaves the place of the buttons it removed unpainted.
+drive redraw Shell_TrayWnd '*' >/dev/null || true
+capture 2
 crop desktop 0 0 "$width" "$height"
 
 # The tray menu opens where the pointer is: put it on the icon, in the
@@ -129,7 +152,7 @@ crop desktop 0 0 "$width" "$height"
 drive cursor $((width - 12)) $((height - 11)) >/dev/null || true
 drive post OrvaneTrayIconWindow '*' 2048 0 0x204 >/dev/null || fail "no tray window"
 menu="$(drive menu 10000)" || fail "the tray menu did not open"
-read -r _ X Y R B <<<"$menu"
+read -r _ X Y R B _ _ <<<"$menu"
 capture 1
 crop tray-menu $((X - 160)) $((Y - 60)) $((width - X + 160)) $((height - Y + 60))
 drive post '#32768' '*' 0x100 0x1B 0 >/dev/null || true  # Escape closes the menu

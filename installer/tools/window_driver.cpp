@@ -1,15 +1,16 @@
 // A small command-line driver of other programs' windows, for the shell
 // scripts that test the installers and take the screenshots under Wine:
 //
-//   window_driver find  CLASS TITLE [MS]   visible top-level window: prints "hwnd left top right bottom"
+//   window_driver find  CLASS TITLE [MS]   visible top-level window: prints "hwnd left top right bottom clientwidth clientheight"
 //   window_driver exists CLASS TITLE [MS]  same, hidden windows included
 //   window_driver gone  CLASS TITLE [MS]   waits until no such window exists
 //   window_driver click CLASS TITLE TEXT   BM_CLICK on the child whose text is TEXT
 //   window_driver select CLASS TITLE N     selects item N of the first list box, as a click would
 //   window_driver post  CLASS TITLE MSG WPARAM LPARAM
-//   window_driver move  CLASS TITLE X Y    moves the window (keeps its size)
+//   window_driver move  CLASS TITLE X Y [W H]  moves (and sizes) the window
+//   window_driver redraw CLASS TITLE       repaints the window and its children
 //   window_driver cursor X Y               moves the mouse pointer (menus open where it is)
-//   window_driver menu  [MS]               the open pop-up menu: prints "hwnd left top right bottom"
+//   window_driver menu  [MS]               the open pop-up menu, printed as by find
 //   window_driver close CLASS TITLE [MS]   WM_CLOSE, then waits for the owning process to end
 //
 // A first argument --desktop=NAME works on the windows of that desktop (as
@@ -92,10 +93,11 @@ HWND FindChild(HWND parent, const wchar_t* text, const wchar_t* cls) {
 }
 
 void PrintWindow(HWND h) {
-    RECT r{};
+    RECT r{}, client{};
     ::GetWindowRect(h, &r);
-    std::printf("%llu %ld %ld %ld %ld\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)), r.left,
-                r.top, r.right, r.bottom);
+    ::GetClientRect(h, &client);
+    std::printf("%llu %ld %ld %ld %ld %ld %ld\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)),
+                r.left, r.top, r.right, r.bottom, client.right, client.bottom);
     std::fflush(stdout);
 }
 
@@ -106,7 +108,7 @@ DWORD Millis(int argc, wchar_t** argv, int index, DWORD fallback) {
 }
 
 int Usage() {
-    std::fputs("usage: window_driver [--desktop=NAME] find|exists|gone|click|select|post|move|cursor|menu|close ...\n", stderr);
+    std::fputs("usage: window_driver [--desktop=NAME] find|exists|gone|click|select|post|move|redraw|cursor|menu|close ...\n", stderr);
     return 2;
 }
 
@@ -185,8 +187,12 @@ int Run(int argc, wchar_t** argv) {
     }
     if (cmd == L"move" && argc >= 6) {
         const int x = std::wcstol(argv[4], nullptr, 10), y = std::wcstol(argv[5], nullptr, 10);
-        ::SetWindowPos(top, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
+        const bool sized = argc >= 8;
+        const int w = sized ? std::wcstol(argv[6], nullptr, 10) : 0, h = sized ? std::wcstol(argv[7], nullptr, 10) : 0;
+        return ::SetWindowPos(top, nullptr, x, y, w, h, (sized ? 0 : SWP_NOSIZE) | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
+    }
+    if (cmd == L"redraw") {
+        return ::RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN) ? 0 : 1;
     }
     if (cmd == L"close") {
         DWORD pid = 0;
