@@ -5,6 +5,8 @@
 //   window_driver exists CLASS TITLE [MS]  same, hidden windows included
 //   window_driver gone  CLASS TITLE [MS]   waits until no such window exists
 //   window_driver click CLASS TITLE TEXT   BM_CLICK on the child whose text is TEXT
+//   window_driver enter CLASS TITLE TEXT   the Enter key to the window that has a child TEXT, as typed
+//                                          (a dialog then presses its default button)
 //   window_driver select CLASS TITLE N     selects item N of the first list box, as a click would
 //   window_driver post  CLASS TITLE MSG WPARAM LPARAM
 //   window_driver move  CLASS TITLE X Y [W H]  moves (and sizes) the window
@@ -72,6 +74,47 @@ HWND WaitFor(const wchar_t* cls, const wchar_t* title, bool visibleOnly, DWORD m
     }
 }
 
+struct ChildQuery;
+HWND FindChild(HWND parent, const wchar_t* text, const wchar_t* cls);
+
+// Several windows may match (dialogs are all "#32770"): the one that has
+// the child wins.
+struct WithChildQuery {
+    const wchar_t* cls = nullptr;
+    const wchar_t* title = nullptr;
+    const wchar_t* child = nullptr;
+    HWND top = nullptr;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchWithChild(HWND h, LPARAM lp) {
+    auto& q = *reinterpret_cast<WithChildQuery*>(lp);
+    if (!::IsWindowVisible(h)) return TRUE;
+    if (q.cls && ClassOf(h) != q.cls) return TRUE;
+    if (q.title && TextOf(h) != q.title) return TRUE;
+    HWND c = FindChild(h, q.child, nullptr);
+    if (!c) return TRUE;
+    q.top = h;
+    q.found = c;
+    return FALSE;
+}
+
+// Waits for a visible top-level window with a child of that text; returns
+// the child, and the window through *top.
+HWND WaitForChild(const wchar_t* cls, const wchar_t* title, const wchar_t* child, HWND* top, DWORD ms) {
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    for (;;) {
+        WithChildQuery q{cls, title, child};
+        ::EnumWindows(&MatchWithChild, reinterpret_cast<LPARAM>(&q));
+        if (q.found) {
+            *top = q.top;
+            return q.found;
+        }
+        if (::GetTickCount64() >= end) return nullptr;
+        ::Sleep(100);
+    }
+}
+
 struct ChildQuery {
     const wchar_t* text = nullptr;
     const wchar_t* cls = nullptr;
@@ -108,7 +151,7 @@ DWORD Millis(int argc, wchar_t** argv, int index, DWORD fallback) {
 }
 
 int Usage() {
-    std::fputs("usage: window_driver [--desktop=NAME] find|exists|gone|click|select|post|move|redraw|cursor|menu|close ...\n", stderr);
+    std::fputs("usage: window_driver [--desktop=NAME] find|exists|gone|click|enter|select|post|move|redraw|cursor|menu|close ...\n", stderr);
     return 2;
 }
 
@@ -145,6 +188,25 @@ int Run(int argc, wchar_t** argv) {
         return 0;
     }
 
+    if ((cmd == L"click" || cmd == L"enter") && argc >= 5) {
+        HWND top = nullptr;
+        HWND child = WaitForChild(cls, title, argv[4], &top, 10000);
+        if (!child) {
+            std::fwprintf(stderr, L"window_driver: no control \"%ls\" in %ls / %ls\n", argv[4], argv[2], argv[3]);
+            return 1;
+        }
+        if (cmd == L"click") return ::PostMessageW(child, BM_CLICK, 0, 0) ? 0 : 1;
+        // To the control that has the focus in that window's thread, where a
+        // real key press would go; the dialog's message loop does the rest.
+        GUITHREADINFO info{sizeof info};
+        HWND target = top;
+        if (::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &info) && info.hwndFocus)
+            target = info.hwndFocus;
+        ::PostMessageW(target, WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageW(target, WM_KEYUP, VK_RETURN, 0xC0000001);
+        return 0;
+    }
+
     // Posting and closing also reach hidden windows (the tray's, a main
     // window in the tray), but a visible match comes first.
     const bool hiddenToo = cmd == L"post" || cmd == L"close";
@@ -153,15 +215,6 @@ int Run(int argc, wchar_t** argv) {
     if (!top) {
         std::fwprintf(stderr, L"window_driver: no window %ls / %ls\n", argv[2], argv[3]);
         return 1;
-    }
-    if (cmd == L"click" && argc >= 5) {
-        HWND button = FindChild(top, argv[4], nullptr);
-        if (!button) {
-            std::fwprintf(stderr, L"window_driver: no control \"%ls\"\n", argv[4]);
-            return 1;
-        }
-        ::PostMessageW(button, BM_CLICK, 0, 0);
-        return 0;
     }
     if (cmd == L"select" && argc >= 5) {
         HWND list = FindChild(top, nullptr, L"ListBox");

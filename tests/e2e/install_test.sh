@@ -147,6 +147,19 @@ check "composed wallpaper removed" absent "$c/windows/OrvaneWallPaper.bmp"
 check "start-with-Windows value removed" no_value "$run_key" "Orvane Wallpaper Changer"
 check "Start-menu entry removed" absent "$menu/Orvane Wallpaper Changer.lnk"
 
+echo "== uninstall by hand: the question about the settings defaults to no"
+check "install again" wine_run 180 "$setup_dir/OrvaneWallPaper-Setup.exe" /S
+printf 'C:\\users\\Public\\Pictures\\x.jpg\r\n' >"$user_dir/Orvane/piclist.cfg"
+check "uninstaller starts" wine_run 120 "$orvane_dir/Uninstall.exe"
+check "its confirmation page takes a click" drive click '#32770' '*' '&Désinstaller'
+# Enter, as typed on the question: the default button answers.
+check "it asks about the settings; Enter answers" drive enter '#32770' '*' '&Non'
+wait_uninstalled "$uninstall_key\\OrvaneWallPaper"
+check "it ends on a click" drive click '#32770' '*' '&Fermer'
+check "Program Files\\Orvane removed" absent "$orvane_dir"
+check "settings kept by the default answer" has_key 'HKCU\Software\Orvane\Config'
+check "picture list kept by the default answer" test -f "$user_dir/Orvane/piclist.cfg"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed; Wine's output:"
   tail -n 40 "$log"
