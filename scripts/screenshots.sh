@@ -19,6 +19,8 @@ driver="$build/bin/window_driver.exe"
 prefix="$ORVANE_ROOT/build/wine/shots-prefix"
 work="$(mktemp -d "${TMPDIR:-/tmp}/orvane-shots.XXXXXX")"
 log="$work/wine.log"
+# A run that was interrupted may have left its Wine processes behind.
+[ -d "$prefix" ] && WINEPREFIX="$prefix" timeout 20 wineserver -k >/dev/null 2>&1 || true
 scripts/wine-prefix.sh "$prefix"
 
 # Wine's own fonts (Debian's fonts-wine) draw the caption buttons (Marlett)
