@@ -311,8 +311,48 @@ bool RegionSound(const RecordView& r, std::size_t offData, std::size_t cbData) {
 bool EmfRecordSound(const RecordView& r, std::uint32_t type, std::uint32_t handles) {
     auto handle = [&](std::size_t at) {
         const std::uint32_t h = r.U32(at);
-        return (h & 0x80000000u) || h < handles;  // stock objects have the high bit
+        if (h & 0x80000000u) return (h & 0x7FFFFFFFu) <= 19;  // stock objects, up to DC_PEN
+        return h < handles;
     };
+    // A slot of the handle table that a record fills or empties: never a
+    // stock object, never slot 0 (the metafile's own).
+    auto slot = [&](std::size_t at) {
+        const std::uint32_t h = r.U32(at);
+        return h >= 1 && h < handles;
+    };
+    // Coordinates the platform can draw with (GDI keeps to 27 bits).
+    auto coords = [&](std::size_t at, std::uint64_t count) {
+        if (!r.Holds(at, count * 4)) return false;
+        for (std::uint64_t i = 0; i < count; ++i) {
+            const std::int32_t v = static_cast<std::int32_t>(r.U32(at + 4 * i));
+            if (v < -(1 << 27) || v > (1 << 27)) return false;
+        }
+        return true;
+    };
+    // A bounds rectangle: in range, and ordered (empty ones are 0, 0, -1, -1).
+    auto bounds = [&](std::size_t at) {
+        if (!coords(at, 4)) return false;
+        const std::int32_t l = static_cast<std::int32_t>(r.U32(at)), t = static_cast<std::int32_t>(r.U32(at + 4));
+        const std::int32_t rr = static_cast<std::int32_t>(r.U32(at + 8)), b = static_cast<std::int32_t>(r.U32(at + 12));
+        return l <= rr + 1 && t <= b + 1;
+    };
+    switch (type) {
+        case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 56: case 85: case 86: case 87: case 88:
+        case 89: case 90: case 91: case 92: case 71: case 72: case 73: case 74: case 76: case 77: case 78:
+        case 79: case 80: case 81: case 83: case 84: case 96: case 97: case 114: case 116:
+            if (!bounds(8)) return false;  // every drawing record starts with its bounds
+            break;
+        case 9: case 10: case 11: case 12: case 15: case 27: case 54:  // extents, origins, points
+            return coords(8, 2);
+        case 41: return coords(8, 3);  // ANGLEARC: centre, radius
+        case 42: case 43: return coords(8, 4);  // ELLIPSE, RECTANGLE
+        case 44: return coords(8, 6);           // ROUNDRECT
+        case 45: case 46: case 47: case 55: return coords(8, 8);  // ARC, CHORD, PIE, ARCTO
+        case 38: return slot(8) && coords(16, 2) && static_cast<std::int32_t>(r.U32(16)) >= 0 &&
+                        r.U32(16) <= (1u << 20);  // CREATEPEN: a sane width
+        case 95: if (r.U32(32) > (1u << 20)) return false; break;  // EXTCREATEPEN width
+        default: break;
+    }
     auto text = [&](std::size_t at, std::size_t charBytes) {  // an EMRTEXT at `at`
         if (!r.Holds(at, 40)) return false;
         const std::uint64_t n = r.U32(at + 8), offString = r.U32(at + 12), offDx = r.U32(at + 36);
@@ -322,17 +362,18 @@ bool EmfRecordSound(const RecordView& r, std::uint32_t type, std::uint32_t handl
     };
     switch (type) {
         case 2: case 3: case 4: case 5: case 6:  // poly records: count, points
-            return r.Holds(28, std::uint64_t{r.U32(24)} * 8);
+            return coords(28, std::uint64_t{r.U32(24)} * 2);
         case 85: case 86: case 87: case 88: case 89:  // the same with 16-bit points
             return r.Holds(28, std::uint64_t{r.U32(24)} * 4);
         case 7: case 8: case 90: case 91: {  // poly-poly: counts, then points
             const std::uint64_t polys = r.U32(24), points = r.U32(28), pointBytes = type <= 8 ? 8 : 4;
             if (!r.Holds(32, polys * 4 + points * pointBytes)) return false;
+            if (type <= 8 && !coords(32 + polys * 4, points * 2)) return false;
             std::uint64_t sum = 0;
             for (std::uint64_t i = 0; i < polys; ++i) sum += r.U32(32 + 4 * i);
             return sum <= points;
         }
-        case 56: return r.Holds(28, std::uint64_t{r.U32(24)} * 9);  // POLYDRAW: points and types
+        case 56: return r.Holds(28, std::uint64_t{r.U32(24)} * 9) && coords(28, std::uint64_t{r.U32(24)} * 2);  // POLYDRAW
         case 92: return r.Holds(28, std::uint64_t{r.U32(24)} * 5);  // POLYDRAW16
         case 83: return text(36, 1);  // EXTTEXTOUTA
         case 84: return text(36, 2);  // EXTTEXTOUTW
@@ -361,20 +402,24 @@ bool EmfRecordSound(const RecordView& r, std::uint32_t type, std::uint32_t handl
             return r.size() >= (type == 80 ? 76u : 80u) &&
                    EmbeddedBitmapSound(r, r.U32(48), r.U32(52), r.U32(56), r.U32(60));
         case 93: case 94:  // CREATEMONOBRUSH, CREATEDIBPATTERNBRUSHPT: a bitmap is required
-            return handle(8) && r.U32(20) > 0 && EmbeddedBitmapSound(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28));
-        case 95:  // EXTCREATEPEN: a style array, maybe a pattern bitmap
-            return handle(8) && r.Holds(52, std::uint64_t{r.U32(48)} * 4) &&
+            return slot(8) && r.U32(20) > 0 && EmbeddedBitmapSound(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28));
+        case 95:  // EXTCREATEPEN: a style array, maybe a pattern bitmap (its width checked above)
+            return slot(8) && r.Holds(52, std::uint64_t{r.U32(48)} * 4) &&
                    EmbeddedBitmapSound(r, r.U32(12), r.U32(16), r.U32(20), r.U32(24));
         case 71: case 72: case 73: case 74: {  // FILLRGN, FRAMERGN, INVERTRGN, PAINTRGN
+            // The brush of a region record is looked up in the table as it
+            // is: no stock objects there.
             const std::size_t at = type == 72 ? 40 : type == 71 ? 32 : 28;
-            return (type > 72 || handle(28)) && RegionSound(r, at, r.U32(24));
+            if (type == 72 && (r.U32(32) > 4096 || r.U32(36) > 4096)) return false;  // frame stroke
+            return (type > 72 || r.U32(28) < handles) && RegionSound(r, at, r.U32(24));
         }
         case 75: return RegionSound(r, 16, r.U32(8));  // EXTSELECTCLIPRGN
         case 70: return r.Holds(12, r.U32(8));         // GDICOMMENT
-        case 49: return handle(8) && r.Holds(16, std::uint64_t{r.U16(14)} * 4);  // CREATEPALETTE
-        case 50: return handle(8) && r.Holds(20, std::uint64_t{r.U32(16)} * 4);  // SETPALETTEENTRIES
-        case 38: case 39: case 82: case 99: case 122:  // object creations
-        case 37: case 40: case 48: case 51:            // selections, deletion, resize
+        case 49: return slot(8) && r.Holds(16, std::uint64_t{r.U16(14)} * 4);  // CREATEPALETTE
+        case 50: return slot(8) && r.Holds(20, std::uint64_t{r.U32(16)} * 4);  // SETPALETTEENTRIES
+        case 39: case 82: case 99: case 122: case 40: case 51:  // creations, deletion, palette resize
+            return r.size() >= 12 && slot(8);
+        case 37: case 48:  // selections: stock objects allowed
             return r.size() >= 12 && handle(8);
         default:
             return true;
@@ -393,6 +438,73 @@ bool EmfRecordsSound(const std::uint8_t* data, std::size_t total) {
         at += size;
     }
     return false;
+}
+
+// A packed bitmap (header, colours, pixels in a row) inside a record.
+bool PackedDibSound(const RecordView& r, std::size_t at) {
+    if (!r.Holds(at, 12)) return false;
+    const std::uint32_t header = r.U32(at);
+    const bool core = header == 12;
+    if (!core && (header < 40 || !r.Holds(at, header))) return false;
+    const std::uint32_t bits = r.U16(at + (core ? 10 : 14));
+    std::uint64_t colours = core ? 0 : r.U32(at + 32);
+    if (bits <= 8 && colours == 0) colours = 1u << bits;
+    const std::uint64_t masks = (!core && header == 40 && r.U32(at + 16) == 3) ? 12 : 0;
+    const std::uint64_t pixels = header + masks + colours * (core ? 3 : 4);
+    if (!r.Holds(at, pixels)) return false;
+    return EmbeddedBitmapSound(r, at, static_cast<std::size_t>(pixels), static_cast<std::size_t>(at + pixels),
+                               r.size() - static_cast<std::size_t>(at + pixels));
+}
+
+// One record of a Windows metafile (`r` starts at its size field).
+bool WmfRecordSound(const RecordView& r, std::uint32_t function, std::uint32_t objects) {
+    auto object = [&](std::size_t at) { return r.Holds(at, 2) && r.U16(at) < objects; };
+    switch (function) {
+        case 0x012D: case 0x01F0: case 0x0234: case 0x012C: case 0x012A: case 0x012B:
+            return object(6);  // select, delete, select palette, clip region, invert, paint region
+        case 0x0228: return object(6) && object(8);  // FILLREGION
+        case 0x0429:  // FRAMEREGION: region, brush, and a stroke of sane size
+            return object(6) && object(8) && std::abs(static_cast<std::int16_t>(r.U16(10))) <= 4096 &&
+                   std::abs(static_cast<std::int16_t>(r.U16(12))) <= 4096;
+        case 0x0324: case 0x0325: return r.Holds(8, std::uint64_t{r.U16(6)} * 4);  // POLYGON, POLYLINE
+        case 0x0538: {  // POLYPOLYGON: polygon count, point counts, points
+            const std::uint64_t polys = r.U16(6);
+            if (!r.Holds(8, polys * 2)) return false;
+            std::uint64_t points = 0;
+            for (std::uint64_t i = 0; i < polys; ++i) points += r.U16(8 + 2 * i);
+            return r.Holds(8 + polys * 2, points * 4);
+        }
+        case 0x0521: return r.Holds(8, ((r.U16(6) + 1u) & ~1u) + 4u);  // TEXTOUT: string, then y, x
+        case 0x0A32: {  // EXTTEXTOUT: y, x, count, options, [rectangle], string
+            const std::uint32_t options = r.U16(12);
+            return r.Holds(14 + ((options & 6) ? 8 : 0), r.U16(10));
+        }
+        case 0x0940: return r.size() <= 24 || PackedDibSound(r, 22);  // DIBBITBLT with a bitmap
+        case 0x0B41: return r.size() <= 28 || PackedDibSound(r, 26);  // DIBSTRETCHBLT with a bitmap
+        case 0x0F43: return PackedDibSound(r, 28);                     // STRETCHDIB
+        case 0x0142: return PackedDibSound(r, 10);                     // DIBCREATEPATTERNBRUSH
+        case 0x0D33: {  // SETDIBTODEV: the scan lines it names must exist
+            if (!PackedDibSound(r, 24)) return false;
+            const std::int32_t height = r.U32(24) == 12 ? static_cast<std::int32_t>(r.U16(24 + 6))
+                                                        : std::abs(static_cast<std::int32_t>(r.U32(24 + 8)));
+            return std::int64_t{r.U16(8)} + r.U16(10) <= height;
+        }
+        case 0x00F7: case 0x0037: return r.Holds(10, std::uint64_t{r.U16(8)} * 4);  // palettes
+        case 0x0626: return r.Holds(10, r.U16(8));                                   // ESCAPE
+        case 0x06FF: {  // CREATEREGION: scans of (count, top, bottom, count edges, count)
+            std::uint64_t at = 6 + 22;
+            const std::uint32_t scans = r.U16(6 + 10);
+            for (std::uint32_t i = 0; i < scans; ++i) {
+                if (!r.Holds(at, 6)) return false;
+                const std::uint64_t edges = r.U16(static_cast<std::size_t>(at));  // left and right of each span
+                if (!r.Holds(at, 6 + edges * 2 + 2)) return false;
+                at += 6 + edges * 2 + 2;
+            }
+            return true;
+        }
+        default:
+            return true;
+    }
 }
 
 Image32 DecodeEmfFile(const std::wstring& path, const Bytes& data) {
@@ -426,6 +538,7 @@ Image32 DecodeWmfFile(const std::wstring& path, const Bytes& data) {
     // gives one.
     int extX = 0, extY = 0;
     bool ended = false;
+    const std::uint32_t objects = Get16(mh + 10);
     for (std::size_t at = kMetaHeaderBytes; at + 6 <= bytes;) {
         const std::uint64_t words = Get32(mh + at);
         const std::uint32_t function = Get16(mh + at + 4);
@@ -434,6 +547,8 @@ Image32 DecodeWmfFile(const std::wstring& path, const Bytes& data) {
             ended = true;
             break;
         }
+        if (!WmfRecordSound(RecordView(mh + at, static_cast<std::size_t>(words) * 2), function, objects))
+            Fail("Métafichier incorrect ou tronqué : %s", path);
         if (function == 0x020C && words >= 5) {  // META_SETWINDOWEXT: y, x
             extY = static_cast<std::int16_t>(Get16(mh + at + 6));
             extX = static_cast<std::int16_t>(Get16(mh + at + 8));
