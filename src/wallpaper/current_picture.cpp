@@ -464,8 +464,7 @@ bool WmfRecordSound(const RecordView& r, std::uint32_t function, std::uint32_t o
             return object(6);  // select, delete, select palette, clip region, invert, paint region
         case 0x0228: return object(6) && object(8);  // FILLREGION
         case 0x0429:  // FRAMEREGION: region, brush, and a stroke of sane size
-            return object(6) && object(8) && std::abs(static_cast<std::int16_t>(r.U16(10))) <= 4096 &&
-                   std::abs(static_cast<std::int16_t>(r.U16(12))) <= 4096;
+            return object(6) && object(8) && r.U16(10) <= 4096 && r.U16(12) <= 4096;
         case 0x0324: case 0x0325: return r.Holds(8, std::uint64_t{r.U16(6)} * 4);  // POLYGON, POLYLINE
         case 0x0538: {  // POLYPOLYGON: polygon count, point counts, points
             const std::uint64_t polys = r.U16(6);
@@ -514,6 +513,12 @@ Image32 DecodeEmfFile(const std::wstring& path, const Bytes& data) {
     const std::uint32_t headerBytes = Get32(&data[4]), total = Get32(&data[48]);
     if (headerBytes < 88 || headerBytes > data.size() || total < headerBytes || total > data.size())
         Fail("Métafichier incorrect ou tronqué : %s", path);
+    // The reference device, in pixels and in millimetres: the player scales
+    // with it.
+    for (std::size_t at : {72u, 76u, 80u, 84u}) {
+        const std::int32_t v = static_cast<std::int32_t>(Get32(&data[at]));
+        if (v <= 0 || v > (1 << 20)) Fail("Métafichier incorrect : %s", path);
+    }
     if (!EmfRecordsSound(data.data(), total)) Fail("Métafichier incorrect ou tronqué : %s", path);
     win::EnhMetaFile emf(::SetEnhMetaFileBits(total, data.data()));
     if (!emf) Fail("Windows ne reconnaît pas le métafichier %s", path);

@@ -514,6 +514,52 @@ TEST_F(Decoders, DamagedFilesOfEveryKindGiveErrorsNotCrashes) {
     EXPECT_EQ(decoded + refused, 480);
 }
 
+// Offset of the first record of `type` in an enhanced metafile (0: none).
+std::size_t FindEmfRecord(const Bytes& b, std::uint32_t type) {
+    for (std::size_t at = 0; at + 8 <= b.size();) {
+        const std::uint32_t t = b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24);
+        const std::uint32_t size = b[at + 4] | (b[at + 5] << 8) | (b[at + 6] << 16) | (b[at + 7] << 24);
+        if (t == type) return at;
+        if (size < 8) break;
+        at += size;
+    }
+    return 0;
+}
+
+TEST_F(Decoders, MetafileRecordsThatWouldMisleadThePlayerAreRefused) {
+    // Each of these once crashed the platform's metafile player.
+    const Bytes emf = EmfBytes();
+    ASSERT_EQ(ErrorOf(Write(L"sound.emf", emf)), "");
+    const std::size_t blt = FindEmfRecord(emf, 76), brush = FindEmfRecord(emf, 39);  // BITBLT, CREATEBRUSHINDIRECT
+    ASSERT_NE(blt, 0u);
+    ASSERT_NE(brush, 0u);
+    Bytes badOffset = emf;
+    Put32(badOffset, blt + 84, 0x11000000u);  // source bitmap far outside the record
+    EXPECT_EQ(ErrorOf(Write(L"offset.emf", badOffset)).rfind("Métafichier incorrect", 0), 0u);
+    Bytes stockSlot = emf;
+    stockSlot[brush + 11] = 0x80;  // a brush created into a stock object's "slot"
+    EXPECT_EQ(ErrorOf(Write(L"slot.emf", stockSlot)).rfind("Métafichier incorrect", 0), 0u);
+    Bytes device = emf;
+    Put32(device, 80, 0x98000000u);  // negative reference size in millimetres
+    EXPECT_EQ(ErrorOf(Write(L"device.emf", device)).rfind("Métafichier incorrect", 0), 0u);
+
+    // A Windows metafile selecting an object it never created.
+    Bytes wmf = PlaceableWmf(true);
+    std::size_t select = 0;
+    for (std::size_t at = 22 + 18; at + 6 <= wmf.size();) {
+        const std::uint32_t words = wmf[at] | (wmf[at + 1] << 8), function = wmf[at + 4] | (wmf[at + 5] << 8);
+        if (function == 0x012D) {
+            select = at;
+            break;
+        }
+        if (words < 3) break;
+        at += words * 2;
+    }
+    ASSERT_NE(select, 0u);
+    Put16(wmf, select + 6, 0x8000);
+    EXPECT_EQ(ErrorOf(Write(L"select.wmf", wmf)).rfind("Métafichier incorrect", 0), 0u);
+}
+
 TEST_F(Decoders, NoGdiObjectLeaksOnSuccessOrFailure) {
     const std::wstring good[] = {Write(L"leak.bmp", orvane::EncodeBmp(Sample(8, 8), 24)),
                                  Write(L"leak.ico", Icon16()), Write(L"leak.wmf", PlaceableWmf(true)),
