@@ -57,12 +57,12 @@ void TForm2::CreateHidden() {
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                     L"MS Sans Serif"));
     impl_->silver.reset(::CreateSolidBrush(kSilver));
-    win::WindowClassSpec spec{L"TForm2"};
-    spec.background = static_cast<HBRUSH>(impl_->silver.get());
+    win::WindowClassSpec windowClass{L"TForm2"};
+    windowClass.background = static_cast<HBRUSH>(impl_->silver.get());
     using win::Scale;
     const SIZE outer = win::OuterSizeForClient(Scale(kClientWidth), Scale(kClientHeight), kStyle, kExStyle);
     HWND owner = frmMain() ? frmMain()->hwnd() : nullptr;
-    Create(spec, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner);
+    Create(windowClass, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner);
     HFONT font = static_cast<HFONT>(impl_->font.get());
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 

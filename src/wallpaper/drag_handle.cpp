@@ -64,10 +64,10 @@ TDragHandle::~TDragHandle() {
 void TDragHandle::Create(HWND home, int left, int top) {
     home_ = home;
     bounds_ = {left, top, 24, 24};
-    win::WindowClassSpec spec{L"TDragHandle"};
-    spec.style = 0;
-    spec.background = nullptr;  // nothing is erased: only the grips are drawn
-    win::Window::Create(spec, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24, 24,
+    win::WindowClassSpec windowClass{L"TDragHandle"};
+    windowClass.style = 0;
+    windowClass.background = nullptr;  // nothing is erased: only the grips are drawn
+    win::Window::Create(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24, 24,
                         home);
 }
 

@@ -99,11 +99,11 @@ void TfrmMain::CreateWindowAndControls(bool hasCommandLineArgument) {
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
     panelBrush_ = ::CreateSolidBrush(RGB(0xC0, 0xC0, 0xC0));
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kMainStyle, 0);
-    win::WindowClassSpec spec{L"TfrmMain"};
-    spec.background = panelBrush_;
-    spec.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    spec.smallIcon = spec.icon;
-    Create(spec, 0, kMainStyle, L"Orvane-Wallpaper Changer 1.3", CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy,
+    win::WindowClassSpec windowClass{L"TfrmMain"};
+    windowClass.background = panelBrush_;
+    windowClass.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    windowClass.smallIcon = windowClass.icon;
+    Create(windowClass, 0, kMainStyle, L"Orvane-Wallpaper Changer 1.3", CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy,
            nullptr);
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     win::CenterOnScreen(hwnd());

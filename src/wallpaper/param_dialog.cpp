@@ -58,10 +58,10 @@ void TParamfrm::CreateHidden() {
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                     L"MS Sans Serif"));
     impl_->silver.reset(::CreateSolidBrush(kSilver));
-    win::WindowClassSpec spec{L"TParamfrm"};
-    spec.background = static_cast<HBRUSH>(impl_->silver.get());
+    win::WindowClassSpec windowClass{L"TParamfrm"};
+    windowClass.background = static_cast<HBRUSH>(impl_->silver.get());
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kStyle, kExStyle);
-    Create(spec, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, main_.hwnd());
+    Create(windowClass, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, main_.hwnd());
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(impl_->font.get()), FALSE);
     CreateControls();
     win::CenterOnScreen(hwnd());

@@ -247,11 +247,11 @@ TPreview::~TPreview() {
 }
 
 void TPreview::CreateHidden() {
-    win::WindowClassSpec spec{L"TPreview"};
-    spec.background = nullptr;  // every pixel comes from the off-screen picture
-    spec.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
-    spec.smallIcon = spec.icon;
-    Create(spec, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT, win::Scale(402),
+    win::WindowClassSpec windowClass{L"TPreview"};
+    windowClass.background = nullptr;  // every pixel comes from the off-screen picture
+    windowClass.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
+    windowClass.smallIcon = windowClass.icon;
+    Create(windowClass, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT, win::Scale(402),
            win::Scale(298), nullptr);
     impl_->self = hwnd();
     impl_->popup = BuildPopupMenu();

@@ -47,11 +47,11 @@ class TrayWindow : public win::Window {
 public:
     explicit TrayWindow(TTrayIcon::Impl& impl) : impl_(impl) {}
     void CreateHidden() {
-        win::WindowClassSpec spec{kTrayWindowClass};
-        spec.background = nullptr;
+        win::WindowClassSpec windowClass{kTrayWindowClass};
+        windowClass.background = nullptr;
         // A top-level window (not message-only): "TaskbarCreated" is broadcast
         // to top-level windows only.
-        Create(spec, WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr);
+        Create(windowClass, WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr);
     }
 
 protected:

@@ -16,9 +16,9 @@ constexpr COLORREF kAccent = RGB(0x2B, 0x5C, 0x9E);
 
 void FlatButton::Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption,
                         const std::wstring& hint, int id) {
-    WindowClassSpec spec{L"OrvaneFlatButton"};
-    spec.background = nullptr;
-    Window::Create(spec, 0, WS_CHILD | WS_VISIBLE, caption, x, y, width, height, parent,
+    WindowClassSpec windowClass{L"OrvaneFlatButton"};
+    windowClass.background = nullptr;
+    Window::Create(windowClass, 0, WS_CHILD | WS_VISIBLE, caption, x, y, width, height, parent,
                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
     font_ = reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0));
     if (!hint.empty()) {
