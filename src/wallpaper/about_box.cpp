@@ -53,9 +53,7 @@ TForm2::TForm2() : impl_(std::make_unique<Impl>()) {}
 TForm2::~TForm2() = default;
 
 void TForm2::CreateHidden() {
-    impl_->font.reset(::CreateFontW(-win::Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                    L"MS Sans Serif"));
+    impl_->font.reset(win::CreateWindowFont());
     impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec windowClass{L"TForm2"};
     windowClass.background = static_cast<HBRUSH>(impl_->silver.get());

@@ -95,8 +95,7 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateWindowAndControls(bool hasCommandLineArgument) {
     hasArgument_ = hasCommandLineArgument;
-    font_ = ::CreateFontW(-win::Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+    font_ = win::CreateWindowFont();
     panelBrush_ = ::CreateSolidBrush(RGB(0xC0, 0xC0, 0xC0));
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kMainStyle, 0);
     win::WindowClassSpec windowClass{L"TfrmMain"};

@@ -54,9 +54,7 @@ TParamfrm::~TParamfrm() = default;
 void TParamfrm::CreateHidden() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
-    impl_->font.reset(::CreateFontW(-win::Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                    L"MS Sans Serif"));
+    impl_->font.reset(win::CreateWindowFont());
     impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec windowClass{L"TParamfrm"};
     windowClass.background = static_cast<HBRUSH>(impl_->silver.get());

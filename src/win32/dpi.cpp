@@ -16,4 +16,9 @@ int SystemDpi() {
 
 int Scale(int length96) { return ::MulDiv(length96, SystemDpi(), 96); }
 
+HFONT CreateWindowFont() {
+    return ::CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+}
+
 }  // namespace win
