@@ -90,7 +90,8 @@ protected:
         ASSERT_TRUE(WriteSolidBmp(picture, 16, 16, 0x2040C0));
         std::string line(picture.begin(), picture.end());
         ASSERT_TRUE(WriteBytes(ListFile(), line + "\r\n"));
-        ASSERT_FALSE(OurIconShows()) << "an icon of an earlier copy still shows";
+        // The shell may take a moment to drop the icon of a copy that just ended.
+        ASSERT_TRUE(WaitFor([] { return !OurIconShows(); }, 5000)) << "an icon of an earlier copy still shows";
         Start();
         tray_ = nullptr;
         WaitFor([&] { return (tray_ = FindTopWindow(nullptr, kTrayWindowClass, app_.Id(), false)) != nullptr; },
@@ -98,6 +99,16 @@ protected:
         ASSERT_NE(tray_, nullptr);
     }
     void Notify(UINT mouseMessage) { ::PostMessageW(tray_, kTrayCallback, 1, mouseMessage); }
+
+    // Ends the copy through "Quitter" rather than killing it, so that its icon
+    // leaves the notification area before the next test looks there.
+    void TearDown() override {
+        if (tray_ && app_.Running()) {
+            ::PostMessageW(tray_, WM_COMMAND, orvane::kMenuQuitter1, 0);
+            app_.Wait(5000);
+        }
+        WallpaperTest::TearDown();
+    }
 
     HWND tray_ = nullptr;
 };
