@@ -27,5 +27,6 @@ wine_session_stop() {
     kill "$ORVANE_XVFB_PID" 2>/dev/null || true
     wait "$ORVANE_XVFB_PID" 2>/dev/null || true
     ORVANE_XVFB_PID=""
+    unset DISPLAY  # it named the server just stopped
   fi
 }

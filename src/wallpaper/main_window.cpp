@@ -242,7 +242,26 @@ void TfrmMain::ShowMainWindow() {
 
 std::wstring TfrmMain::ProgramPath() const { return win::ModulePath(); }
 
-std::wstring TfrmMain::DefaultListFileName() const { return win::FolderOf(ProgramPath()) + L"piclist.cfg"; }
+std::wstring TfrmMain::DefaultListFileName() const {
+    const std::wstring beside = win::FolderOf(ProgramPath()) + L"piclist.cfg";
+    if (win::FileExists(beside)) return beside;
+    // A standard user cannot write into Program Files, and the manifest's
+    // asInvoker turns off the virtualisation that used to hide it: probe, and
+    // keep the list in the user's roaming application data instead.
+    const std::wstring probe = beside + L".probe";
+    win::FileHandle f(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (f) return beside;
+    PWSTR roaming = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &roaming)) && roaming) {
+        std::wstring folder = std::wstring(roaming) + L"\\Orvane";
+        ::CoTaskMemFree(roaming);
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        return folder + L"\\piclist.cfg";
+    }
+    if (roaming) ::CoTaskMemFree(roaming);
+    return beside;
+}
 
 void TfrmMain::LoadSettings() {
     win::RegistrySettingsStore store;
