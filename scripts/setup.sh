@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libjpeg-dev
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  wine wine64 xvfb xauth x11-apps imagemagick fonts-liberation locales
+  wine wine64 fonts-wine xvfb xauth x11-apps imagemagick fonts-liberation locales
   nasm dpkg-dev clang libclang-rt-14-dev libvips-tools nsis
 )
 missing=()
