@@ -384,16 +384,13 @@ void TfrmMain::AddDirBtnClick() {
     bi.pidlRoot = nullptr;  // the desktop
     bi.lpszTitle = L"Choississez un répertoire contenant des images";
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    // The browser disables only its owner: disable the other windows as well.
-    std::vector<HWND> disabled;
-    for (HWND h : {Preview ? Preview->hwnd() : nullptr}) {
-        if (h && ::IsWindowEnabled(h)) {
-            ::EnableWindow(h, FALSE);
-            disabled.push_back(h);
-        }
-    }
+    // The browser disables only its owner; the preview is the program's other
+    // window that can be open meanwhile (the dialogs are modal themselves).
+    HWND preview = Preview ? Preview->hwnd() : nullptr;
+    const bool disablePreview = preview && ::IsWindowEnabled(preview);
+    if (disablePreview) ::EnableWindow(preview, FALSE);
     PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
-    for (HWND h : disabled) ::EnableWindow(h, TRUE);
+    if (disablePreview) ::EnableWindow(preview, TRUE);
     if (!pidl) return;
     std::vector<wchar_t> path(32768, L'\0');
     const BOOL ok = ::SHGetPathFromIDListEx(pidl, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
