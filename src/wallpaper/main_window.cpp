@@ -268,7 +268,9 @@ void TfrmMain::LoadSettings() {
     auto& s = WallpaperSettings;
     // The list file comes right after FileName, before the other values, so
     // that a list read error stops the load as it always did.
-    s.FileName = store.Read("FileName").value_or(win::Narrow(DefaultListFileName()));
+    // The default probes the program's folder (a file write): only when needed.
+    auto stored = store.Read("FileName");
+    s.FileName = stored ? *stored : win::Narrow(DefaultListFileName());
     const std::wstring listFile = win::Widen(s.FileName);
     PictureList.clear();
     ::SendMessageW(ListBox1, LB_RESETCONTENT, 0, 0);
@@ -280,9 +282,8 @@ void TfrmMain::LoadSettings() {
         for (const auto& p : lines) AddPicture(win::Widen(p));
     }
     const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
-    const std::string fileName = s.FileName;
+    const std::string fileName = s.FileName;  // the values' load reads it again, to the same result
     LoadSettingsValues(store, s, fileName, sw, sh);
-    s.FileName = fileName;
 
     if (Paramfrm) Paramfrm->FillFromSettings(s);
     if (TrayIcon1) TrayIcon1->SetQuickIconCheck(s.QuickIcon);
