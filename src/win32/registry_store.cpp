@@ -22,19 +22,14 @@ RegKey CreateKey(HKEY parent, const wchar_t* path) {
     return key;
 }
 
-[[noreturn]] void ThrowWriteFailed(const std::string& name) {
-    throw orvane::Error(orvane::FormatMessage1("Echec à la définition des données pour '%s'", name));
-}
-
-void SetString(HKEY key, const std::wstring& name, const std::wstring& value, const std::string& nameUtf8) {
-    if (!key) ThrowWriteFailed(nameUtf8);
-    const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    if (::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) !=
-        ERROR_SUCCESS)
-        ThrowWriteFailed(nameUtf8);
-}
-
 }  // namespace
+
+void WriteStringValue(HKEY key, const std::wstring& name, const std::wstring& value) {
+    const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    if (!key || ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                 bytes) != ERROR_SUCCESS)
+        throw orvane::Error(orvane::FormatMessage1("Echec à la définition des données pour '%s'", Narrow(name)));
+}
 
 RegistrySettingsStore::RegistrySettingsStore(std::wstring key, HKEY root) : base_(CreateKey(root, key.c_str())) {}
 
@@ -69,13 +64,13 @@ std::optional<std::string> RegistrySettingsStore::Read(const std::string& name) 
 
 void RegistrySettingsStore::Write(const std::string& name, const std::string& value) {
     RegKey config = CreateKey(base_.get(), kConfig);
-    SetString(config.get(), Widen(name), Widen(value), name);
+    WriteStringValue(config.get(), Widen(name), Widen(value));
 }
 
 void WriteRunEntry(const std::wstring& name, const std::wstring& command) {
     RegKey version = CreateKey(HKEY_CURRENT_USER, kCurrentVersion);
     RegKey run = CreateKey(version.get(), L"Run");
-    SetString(run.get(), name, command, Narrow(name));
+    WriteStringValue(run.get(), name, command);
 }
 
 void RemoveRunEntry(const std::wstring& name) {

@@ -23,6 +23,10 @@ private:
     RegKey base_;
 };
 
+// Writes a REG_SZ value; throws Error("Echec à la définition des données
+// pour '<name>'") when the key is missing or the write fails.
+void WriteStringValue(HKEY key, const std::wstring& name, const std::wstring& value);
+
 // The start-with-Windows entry under HKCU\...\CurrentVersion\Run.
 void WriteRunEntry(const std::wstring& name, const std::wstring& command);
 // Removes every value whose name equals `name` exactly (case-sensitive);
