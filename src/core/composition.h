@@ -4,15 +4,12 @@
 #include <functional>
 
 #include "core/calendar.h"
+#include "core/calendar_rect.h"
 #include "core/canvas.h"
 #include "core/image.h"
 #include "core/settings.h"
 
 namespace orvane {
-
-struct CalendarRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-};
 
 // The stored calendar rectangle (screen pixels) on a bitmap `bitmapWidth`
 // pixels wide. Puts CalT and CalB in order in `s` itself, where they stay.

@@ -4,6 +4,7 @@
 // (screen pixels) and back, and place the window beside the main window.
 #include <cstdint>
 
+#include "core/calendar_rect.h"
 #include "core/drag_math.h"
 
 namespace orvane {
@@ -18,11 +19,6 @@ struct PreviewScale {
 // A window dimension of 0 or less (never a real window) counts as 1 so that
 // the factors stay finite.
 PreviewScale ComputePreviewScale(int screenWidth, int screenHeight, int windowWidth, int windowHeight);
-
-struct CalendarRect {
-    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
-    friend bool operator==(const CalendarRect&, const CalendarRect&) = default;
-};
 
 // Window coordinates stay within what the window system can address; a
 // hand-edited rectangle far away or upside down yields bounds inside these

@@ -1,30 +1,11 @@
 #include "core/settings.h"
 
+#include "core/whole_number.h"
+
 #include <climits>
 #include <cstdlib>
 
 namespace orvane {
-
-std::optional<std::int32_t> ParseStoredInteger(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    std::size_t i = 0;
-    bool negative = false;
-    if (text[0] == '-' || text[0] == '+') {
-        negative = text[0] == '-';
-        i = 1;
-    }
-    if (i == text.size()) return std::nullopt;
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > 2147483648LL) return std::nullopt;
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
 
 namespace {
 
@@ -36,7 +17,7 @@ std::string ReadString(SettingsStore& store, const char* name, const std::string
 std::int32_t ReadInteger(SettingsStore& store, const char* name, std::int32_t def) {
     auto v = store.Read(name);
     if (!v) return def;
-    auto parsed = ParseStoredInteger(*v);
+    auto parsed = ParseWholeNumber(*v, NumberSyntax::Decimal);
     return parsed ? *parsed : def;
 }
 

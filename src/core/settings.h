@@ -38,10 +38,6 @@ public:
     virtual void Write(const std::string& name, const std::string& value) = 0;
 };
 
-// Decimal parse of a stored value as the store reads it: optional sign,
-// digits, 32-bit range, nothing else. Empty or anything else gives nothing.
-std::optional<std::int32_t> ParseStoredInteger(const std::string& text);
-
 // Reads the values in the store's order (FileName first). The picture list
 // file is not touched here. Screen size gives the calendar defaults.
 void LoadSettingsValues(SettingsStore& store, WallpaperSettings& s,

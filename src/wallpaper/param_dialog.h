@@ -6,7 +6,8 @@
 #include <memory>
 
 #include "core/settings.h"
-#include "core/tray_logic.h"
+#include "core/settings_transfer.h"
+#include "core/whole_number.h"
 #include "win32/flat_button.h"
 #include "win32/window.h"
 

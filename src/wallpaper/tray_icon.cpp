@@ -5,7 +5,8 @@
 
 #include <algorithm>
 
-#include "core/tray_logic.h"
+#include "core/tray_icon_rules.h"
+#include "core/tray_menu.h"
 #include "wallpaper/about_box.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/param_dialog.h"

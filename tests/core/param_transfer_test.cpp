@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/tray_logic.h"
+#include "core/settings_transfer.h"
+#include "core/whole_number.h"
 
 namespace orvane {
 

@@ -7,6 +7,7 @@
 #include "core/error.h"
 #include "core/picture_list.h"
 #include "core/settings.h"
+#include "core/whole_number.h"
 
 namespace orvane {
 namespace {
@@ -112,12 +113,12 @@ TEST(SettingsLoad, IntervalAndNumberAreReadOnlyInTheirModes) {
 }
 
 TEST(SettingsLoad, StoredTextIsParsedStrictlyAndHandEditedValuesAreTamed) {
-    EXPECT_EQ(ParseStoredInteger("-1"), -1);
-    EXPECT_EQ(ParseStoredInteger("+42"), 42);
-    EXPECT_EQ(ParseStoredInteger("2147483647"), INT32_MAX);
-    EXPECT_EQ(ParseStoredInteger("-2147483648"), INT32_MIN);
-    for (const char* bad : {"", "-", "12x", " 1", "1 ", "2147483648", "0x10", "1.5"})
-        EXPECT_FALSE(ParseStoredInteger(bad).has_value()) << bad;
+    EXPECT_EQ(ParseWholeNumber("-1"), -1);
+    EXPECT_EQ(ParseWholeNumber("+42"), 42);
+    EXPECT_EQ(ParseWholeNumber("2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseWholeNumber("-2147483648"), INT32_MIN);
+    for (const char* bad : {"", "-", "12x", " 1", "1 ", "2147483648", "0x10", "1.5", "$10"})
+        EXPECT_FALSE(ParseWholeNumber(bad, NumberSyntax::Decimal).has_value()) << bad;
 
     MemoryStore store;
     store.values = {{"RefDay", "0"}, {"colDay", "-1"}, {"MounthFont", ""}, {"CalL", "99999999999"}};

@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "core/tray_logic.h"
+#include "core/settings_transfer.h"
+#include "core/tray_icon_rules.h"
+#include "core/tray_menu.h"
+#include "core/whole_number.h"
 
 namespace orvane {
 
@@ -90,13 +93,13 @@ TEST(WholeNumbers, AnythingElseIsRefused) {
 
 TEST(WholeNumbers, ErrorQuotesTheFieldText) {
     try {
-        StrToInt("abc");
+        ParseWholeNumberOrThrow("abc");
         FAIL();
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "'abc' n'est pas une valeur entière correcte");
     }
     try {
-        StrToInt("");
+        ParseWholeNumberOrThrow("");
         FAIL();
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "'' n'est pas une valeur entière correcte");

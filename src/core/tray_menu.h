@@ -1,0 +1,28 @@
+#pragma once
+// The entries of the notification-area icon's menu, hidden ones included.
+#include <vector>
+
+namespace orvane {
+
+enum TrayMenuId : int {
+    kMenuRestaurer1 = 0x101,
+    kMenuChanger1,
+    kMenuNormale1,
+    kMenuListe1,
+    kMenuActivationRapide1,
+    kMenuQuitter1,
+    kMenuIcones1,  // the submenu itself (no command)
+};
+
+struct TrayMenuEntry {
+    int id;               // 0 for separators
+    const char* name;     // the entry's name (Restaurer1, N2, ...)
+    const char* caption;  // UTF-8, "-" for separators
+    bool visible;
+    bool inSubmenu;  // an entry of "&Icones"
+};
+
+// The entries of `PopupMenu1` in order, hidden ones included.
+const std::vector<TrayMenuEntry>& TrayMenuEntries();
+
+}  // namespace orvane
