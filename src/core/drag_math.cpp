@@ -14,18 +14,20 @@ int Snap(int v, int grid) {
 
 }  // namespace
 
-Hit HitTest(int x, int y, int w, int h) {
+Hit HitTest(int x, int y, int w, int h, int gripSize) {
     Hit hit;
+    const int g = gripSize;
     const auto near = [](int a, int b, int limit) { return std::abs(a - b) < limit; };
-    if (near(x, 0, 5) && near(y, 0, 5)) hit = {Mode::TopLeft, Cursor::SizeNWSE};
-    if (near(x, w, 5) && near(y, h, 5)) hit = {Mode::BottomRight, Cursor::SizeNWSE};
-    if (near(x, w, 5) && near(y, 0, 5)) hit = {Mode::TopRight, Cursor::SizeNESW};
-    if (near(x, 0, 5) && near(y, h, 5)) hit = {Mode::BottomLeft, Cursor::SizeNESW};
-    // |X - W/2| < 3 with W/2 a real number: doubled to stay in integers.
-    if (std::abs(2 * x - w) < 6 && near(y, 0, 5)) hit = {Mode::Top, Cursor::SizeNS};
-    if (std::abs(2 * x - w) < 6 && near(y, h, 5)) hit = {Mode::Bottom, Cursor::SizeNS};
-    if (std::abs(2 * y - h) < 6 && near(x, 0, 5)) hit = {Mode::Left, Cursor::SizeWE};
-    if (std::abs(2 * y - h) < 6 && near(x, w, 5)) hit = {Mode::Right, Cursor::SizeWE};
+    if (near(x, 0, g) && near(y, 0, g)) hit = {Mode::TopLeft, Cursor::SizeNWSE};
+    if (near(x, w, g) && near(y, h, g)) hit = {Mode::BottomRight, Cursor::SizeNWSE};
+    if (near(x, w, g) && near(y, 0, g)) hit = {Mode::TopRight, Cursor::SizeNESW};
+    if (near(x, 0, g) && near(y, h, g)) hit = {Mode::BottomLeft, Cursor::SizeNESW};
+    // |X - W/2| < (g + 1) / 2 with W/2 a real number: doubled to stay in
+    // integers (|2X - W| < 6 for grips of 5).
+    if (std::abs(2 * x - w) < g + 1 && near(y, 0, g)) hit = {Mode::Top, Cursor::SizeNS};
+    if (std::abs(2 * x - w) < g + 1 && near(y, h, g)) hit = {Mode::Bottom, Cursor::SizeNS};
+    if (std::abs(2 * y - h) < g + 1 && near(x, 0, g)) hit = {Mode::Left, Cursor::SizeWE};
+    if (std::abs(2 * y - h) < g + 1 && near(x, w, g)) hit = {Mode::Right, Cursor::SizeWE};
     return hit;
 }
 
@@ -152,8 +154,8 @@ Rect ControlArea(const Bounds& h) {
 
 Rect Widened(const Bounds& c) { return {c.left - 2, c.top - 2, c.right() + 2, c.bottom() + 2}; }
 
-int GripRects(const Rect& r, bool withEdges, Rect out[8]) {
-    const int g = kGripSize;
+int GripRects(const Rect& r, bool withEdges, Rect out[8], int gripSize) {
+    const int g = gripSize;
     out[0] = {r.left, r.top, r.left + g, r.top + g};
     out[1] = {r.right - g, r.top, r.right, r.top + g};
     out[2] = {r.right - g, r.bottom - g, r.right, r.bottom};
@@ -161,10 +163,11 @@ int GripRects(const Rect& r, bool withEdges, Rect out[8]) {
     if (!withEdges) return 4;
     const int mx = r.left + (r.right - r.left) / 2;
     const int my = r.top + (r.bottom - r.top) / 2;
-    out[4] = {mx - 2, r.top, mx + 3, r.top + g};
-    out[5] = {mx - 2, r.bottom - g, mx + 3, r.bottom};
-    out[6] = {r.left, my - 2, r.left + g, my + 3};
-    out[7] = {r.right - g, my - 2, r.right, my + 3};
+    const int before = g / 2;  // 2 before and 3 from the middle on, for grips of 5
+    out[4] = {mx - before, r.top, mx - before + g, r.top + g};
+    out[5] = {mx - before, r.bottom - g, mx - before + g, r.bottom};
+    out[6] = {r.left, my - before, r.left + g, my - before + g};
+    out[7] = {r.right - g, my - before, r.right, my - before + g};
     return 8;
 }
 

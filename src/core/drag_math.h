@@ -69,7 +69,11 @@ constexpr int kMinimumSize = 5;
 
 // Grip under (x, y) in the handle's own coordinates, for a handle of client
 // size w x h wrapping exactly one control. Later tests override earlier ones.
-Hit HitTest(int x, int y, int w, int h);
+// `gripSize` is the grips' side: kGripSize at 96 DPI, larger on a scaled
+// display so that the grips stay as easy to hit; the pointer is on a corner
+// grip within gripSize of the corner, on an edge grip within
+// (gripSize + 1) / 2 of the edge's middle.
+Hit HitTest(int x, int y, int w, int h, int gripSize = kGripSize);
 
 // Cursor that belongs to a drag mode (the move mode has the default one).
 Cursor CursorForMode(Mode mode);
@@ -105,7 +109,8 @@ Rect Widened(const Bounds& control);
 // The grips painted for one control whose rectangle relative to the handle,
 // widened by 2, is r: four corners, and the four edge grips when `withEdges`
 // (exactly one control attached). Returns the number written to out (4 or 8).
-int GripRects(const Rect& r, bool withEdges, Rect out[8]);
+// Grips are gripSize square; edge grips start gripSize / 2 before the middle.
+int GripRects(const Rect& r, bool withEdges, Rect out[8], int gripSize = kGripSize);
 
 // Moves and resizes a control by the change from oldHandle to newHandle.
 Bounds FollowHandle(const Bounds& control, const Bounds& oldHandle, const Bounds& newHandle);

@@ -146,6 +146,27 @@ TEST(DragHitTest, EdgeWindowsAroundHalfWidthAreStrict) {
     EXPECT_EQ(HitTest(53, 0, 100, 60).mode, Mode::Move);
 }
 
+TEST(DragHitTest, LargerGripsAtHigherDpiWidenEveryHitArea) {
+    // Grips of 8 (5 at 144 DPI): corners within 8, edge middles within 4.5.
+    const int w = 100, h = 60, g = 8;
+    EXPECT_EQ(HitTest(7, 7, w, h, g), (Hit{Mode::TopLeft, Cursor::SizeNWSE}));
+    EXPECT_EQ(HitTest(8, 0, w, h, g).mode, Mode::Move);
+    EXPECT_EQ(HitTest(93, 53, w, h, g).mode, Mode::BottomRight);
+    EXPECT_EQ(HitTest(93, 7, w, h, g).mode, Mode::TopRight);
+    EXPECT_EQ(HitTest(7, 53, w, h, g).mode, Mode::BottomLeft);
+    EXPECT_EQ(HitTest(46, 7, w, h, g), (Hit{Mode::Top, Cursor::SizeNS}));
+    EXPECT_EQ(HitTest(54, 0, w, h, g).mode, Mode::Top);
+    EXPECT_EQ(HitTest(55, 0, w, h, g).mode, Mode::Move);
+    EXPECT_EQ(HitTest(50, 53, w, h, g).mode, Mode::Bottom);
+    EXPECT_EQ(HitTest(7, 26, w, h, g), (Hit{Mode::Left, Cursor::SizeWE}));
+    EXPECT_EQ(HitTest(93, 34, w, h, g).mode, Mode::Right);
+    EXPECT_EQ(HitTest(93, 35, w, h, g).mode, Mode::Move);
+    // The same points with the grips of 96 DPI mostly miss.
+    EXPECT_EQ(HitTest(7, 7, w, h).mode, Mode::Move);
+    EXPECT_EQ(HitTest(46, 7, w, h).mode, Mode::Move);
+    EXPECT_EQ(HitTest(54, 0, w, h).mode, Mode::Move);
+}
+
 TEST(DragAttach, FirstControlAndCoveringFurtherOnes) {
     EXPECT_EQ(AttachBounds({232, 184, 145, 73}), (Bounds{230, 182, 150, 78}));
     // A second control to the left and below: the handle grows with the same margins.
@@ -171,6 +192,20 @@ TEST(DragGrips, CornerAndEdgeSquaresOfOneControl) {
     EXPECT_EQ(g[6], (Rect{0, 17, 5, 22}));
     EXPECT_EQ(g[7], (Rect{54, 17, 59, 22}));
     EXPECT_EQ(GripRects(r, false, g), 4);
+}
+
+TEST(DragGrips, LargerGripsKeepTheirPlaceAtCornersAndMiddles) {
+    const Rect r = Widened({2, 2, 55, 35});  // (0, 0, 59, 39), mx 29, my 19
+    Rect g[8];
+    ASSERT_EQ(GripRects(r, true, g, 8), 8);
+    EXPECT_EQ(g[0], (Rect{0, 0, 8, 8}));
+    EXPECT_EQ(g[1], (Rect{51, 0, 59, 8}));
+    EXPECT_EQ(g[2], (Rect{51, 31, 59, 39}));
+    EXPECT_EQ(g[3], (Rect{0, 31, 8, 39}));
+    EXPECT_EQ(g[4], (Rect{25, 0, 33, 8}));
+    EXPECT_EQ(g[5], (Rect{25, 31, 33, 39}));
+    EXPECT_EQ(g[6], (Rect{0, 15, 8, 23}));
+    EXPECT_EQ(g[7], (Rect{51, 15, 59, 23}));
 }
 
 }  // namespace
