@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "core/byte_reader.h"
 #include "core/error.h"
 
 namespace orvane {
@@ -26,8 +27,6 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
     Put16(p, v);
     Put16(p + 2, v >> 16);
 }
-std::uint32_t Get16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-std::uint32_t Get32(const std::uint8_t* p) { return Get16(p) | (Get16(p + 2) << 16); }
 
 [[noreturn]] void Corrupt(const char* detail) {
     throw Error(FormatMessage1("Fichier bitmap incorrect : %s", detail));
@@ -53,10 +52,11 @@ bool Contiguous(std::uint32_t mask) {
 // Walks an RLE8/RLE4 stream: every code must have its operands inside the
 // data. Runs that leave the picture are clipped by the decoder, as Windows
 // does, so only the stream's own integrity is checked here.
-void CheckRle(const std::uint8_t* p, std::size_t size, bool rle4) {
-    std::size_t i = 0;
+void CheckRle(const ByteReader& stream, bool rle4) {
+    const std::uint64_t size = stream.size();
+    std::uint64_t i = 0;
     while (i + 2 <= size) {
-        const std::uint32_t count = p[i], code = p[i + 1];
+        const std::uint32_t count = stream.U8(i), code = stream.U8(i + 1);
         i += 2;
         if (count != 0) continue;  // encoded run
         if (code == 0) continue;   // end of line
@@ -67,8 +67,8 @@ void CheckRle(const std::uint8_t* p, std::size_t size, bool rle4) {
             continue;
         }
         // Absolute run of `code` pixels, padded to a 16-bit boundary.
-        std::size_t bytes = rle4 ? (code + 1) / 2 : code;
-        bytes = (bytes + 1) & ~std::size_t{1};
+        std::uint64_t bytes = rle4 ? (code + 1) / 2 : code;
+        bytes = (bytes + 1) & ~std::uint64_t{1};
         if (i + bytes > size) Truncated();
         i += bytes;
     }
@@ -141,11 +141,12 @@ std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
 }
 
 BmpInfo CheckBmp(const std::uint8_t* data, std::size_t size) {
-    if (!data || size == 0) throw Error("Fichier bitmap vide");
-    if (size < 2 || data[0] != 'B' || data[1] != 'M') throw Error("Ce fichier n'est pas un bitmap Windows");
-    if (size < kFileHeader + 4) Truncated();
-    const std::uint32_t offBits = Get32(data + 10);
-    const std::uint32_t headerSize = Get32(data + kFileHeader);
+    const ByteReader file(data, size);
+    if (file.size() == 0) throw Error("Fichier bitmap vide");
+    if (!file.Has(0, 2) || file.U8(0) != 'B' || file.U8(1) != 'M') throw Error("Ce fichier n'est pas un bitmap Windows");
+    if (!file.Has(0, kFileHeader + 4)) Truncated();
+    const std::uint32_t offBits = file.U32(10);
+    const std::uint32_t headerSize = file.U32(kFileHeader);
     switch (headerSize) {
         case kCoreHeader: case kInfoHeader: case kInfoV2Header: case kInfoV3Header:
         case kOs2Header: case kV4Header: case kV5Header:
@@ -153,29 +154,29 @@ BmpInfo CheckBmp(const std::uint8_t* data, std::size_t size) {
         default:
             throw Error(FormatMessage1("Fichier bitmap incorrect : en-tête de %d octets inconnu", headerSize));
     }
-    if (size < kFileHeader + headerSize) Truncated();
-    const std::uint8_t* h = data + kFileHeader;
+    if (!file.Has(kFileHeader, headerSize)) Truncated();
+    const ByteReader h = file.Sub(kFileHeader, headerSize);
 
     BmpInfo info;
     std::int64_t width, height;
     std::uint32_t planes, clrUsed = 0, sizeImage = 0;
     std::size_t paletteEntry = 4;
     if (headerSize == kCoreHeader) {
-        width = Get16(h + 4);
-        height = Get16(h + 6);
-        planes = Get16(h + 8);
-        info.bitsPerPixel = static_cast<int>(Get16(h + 10));
+        width = h.U16(4);
+        height = h.U16(6);
+        planes = h.U16(8);
+        info.bitsPerPixel = h.U16(10);
         paletteEntry = 3;
         if (info.bitsPerPixel != 1 && info.bitsPerPixel != 4 && info.bitsPerPixel != 8 && info.bitsPerPixel != 24)
             throw Error(FormatMessage1("Format de bitmap non pris en charge (%d bits par pixel)", info.bitsPerPixel));
     } else {
-        width = static_cast<std::int32_t>(Get32(h + 4));
-        height = static_cast<std::int32_t>(Get32(h + 8));
-        planes = Get16(h + 12);
-        info.bitsPerPixel = static_cast<int>(Get16(h + 14));
-        info.compression = Get32(h + 16);
-        sizeImage = Get32(h + 20);
-        clrUsed = Get32(h + 32);
+        width = h.S32(4);
+        height = h.S32(8);
+        planes = h.U16(12);
+        info.bitsPerPixel = h.U16(14);
+        info.compression = h.U32(16);
+        sizeImage = h.U32(20);
+        clrUsed = h.U32(32);
         switch (info.bitsPerPixel) {
             case 1: case 4: case 8: case 16: case 24: case 32:
                 break;
@@ -194,6 +195,8 @@ BmpInfo CheckBmp(const std::uint8_t* data, std::size_t size) {
                                    std::to_string(width) + " x " + std::to_string(height)));
     info.width = static_cast<int>(width);
     info.height = static_cast<int>(height);
+    info.headerSize = headerSize;
+    info.pixelOffset = offBits;
 
     // Compression against depth. OS/2 2.x headers give codes 3 and 4 other
     // meanings (Huffman, RLE24) that Windows never decoded.
@@ -210,13 +213,13 @@ BmpInfo CheckBmp(const std::uint8_t* data, std::size_t size) {
     // Colour masks: after an info header, inside the larger headers.
     std::size_t tableStart = kFileHeader + headerSize;
     if (c == kBiBitfields) {
-        const std::uint8_t* m = h + 40;
+        std::uint64_t m = kFileHeader + 40;
         if (headerSize == kInfoHeader) {
-            if (size < tableStart + 12) Truncated();
-            m = data + tableStart;
+            if (!file.Has(tableStart, 12)) Truncated();
+            m = tableStart;
             tableStart += 12;
         }
-        const std::uint32_t masks[3] = {Get32(m), Get32(m + 4), Get32(m + 8)};
+        const std::uint32_t masks[3] = {file.U32(m), file.U32(m + 4), file.U32(m + 8)};
         const std::uint32_t limit = info.bitsPerPixel == 16 ? 0xFFFFu : 0xFFFFFFFFu;
         if ((masks[0] | masks[1] | masks[2]) == 0) Corrupt("masques de couleur nuls");
         for (int i = 0; i < 3; ++i) {
@@ -243,7 +246,7 @@ BmpInfo CheckBmp(const std::uint8_t* data, std::size_t size) {
     if (rle) {
         if (sizeImage == 0) Corrupt("taille des données compressées absente");
         if (sizeImage > available) Truncated();
-        CheckRle(data + offBits, sizeImage, c == kBiRle4);
+        CheckRle(file.Sub(offBits, sizeImage), c == kBiRle4);
     } else {
         const std::uint64_t stride = (static_cast<std::uint64_t>(width) * info.bitsPerPixel + 31) / 32 * 4;
         if (stride * static_cast<std::uint64_t>(height) > available) Truncated();

@@ -20,6 +20,8 @@ struct BmpInfo {
     bool topDown = false;
     int bitsPerPixel = 0;
     std::uint32_t compression = 0;
+    std::uint32_t headerSize = 0;   // of the info header, at offset 14
+    std::uint32_t pixelOffset = 0;  // of the pixels, past the headers and colour tables
 };
 
 // Checks that `data` is a bitmap file whose headers are consistent and whose

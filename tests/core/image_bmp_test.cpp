@@ -124,7 +124,11 @@ TEST(BmpCheck, AcceptsEveryLayoutWindowsDecodes) {
                  {124, 24, 0}, {64, 8, 0}, {52, 32, 3}, {56, 32, 3}};
     for (const Case& c : cases) {
         const Bytes b = Build(c.header, 5, 3, c.bits, c.compression, 0, Stride(5, c.bits) * 3);
-        EXPECT_EQ(CheckError(b), "") << c.header << "/" << c.bits << "/" << c.compression;
+        ASSERT_EQ(CheckError(b), "") << c.header << "/" << c.bits << "/" << c.compression;
+        // Where the platform decoder finds the header and the pixels.
+        const BmpInfo info = CheckBmp(b.data(), b.size());
+        EXPECT_EQ(info.headerSize, c.header);
+        EXPECT_EQ(info.pixelOffset, b.size() - Stride(5, c.bits) * 3) << c.header << "/" << c.bits;
     }
     // Top-down rows (negative height) for uncompressed pictures.
     Bytes topDown = Build(40, 4, -7, 24, 0, 0, Stride(4, 24) * 7);
