@@ -4,14 +4,14 @@
 
 namespace orvane {
 
-enum TrayMenuId : int {
-    kMenuRestaurer1 = 0x101,
-    kMenuChanger1,
-    kMenuNormale1,
-    kMenuListe1,
-    kMenuActivationRapide1,
-    kMenuQuitter1,
-    kMenuIcones1,  // the submenu itself (no command)
+enum TrayCommand : int {
+    kTrayShowCommand = 0x101,
+    kTrayChangeCommand,
+    kTrayLargeIconsCommand,
+    kTraySmallIconsCommand,
+    kTrayQuickActivationCommand,
+    kTrayQuitCommand,
+    kTrayIconsSubmenu,  // the submenu itself (no command)
 };
 
 struct TrayMenuEntry {

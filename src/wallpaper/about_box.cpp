@@ -2,7 +2,6 @@
 
 #include "win32/dpi.h"
 
-#include "wallpaper/main_window.h"
 #include "win32/flat_button.h"
 #include "win32/handles.h"
 
@@ -42,65 +41,62 @@ std::wstring AboutText() {
     return text;
 }
 
-struct TForm2::Impl {
+struct AboutBox::Impl {
     win::GdiObject font;
     win::GdiObject silver;
-    HWND Memo1 = nullptr;
-    win::FlatButton SpeedButton1;
+    HWND text = nullptr;
+    win::FlatButton okButton;
 };
 
-TForm2::TForm2() : impl_(std::make_unique<Impl>()) {}
-TForm2::~TForm2() = default;
+AboutBox::AboutBox() : impl_(std::make_unique<Impl>()) {}
+AboutBox::~AboutBox() = default;
 
-void TForm2::CreateHidden() {
+void AboutBox::Create(HWND owner) {
+    owner_ = owner;
     impl_->font.reset(win::CreateWindowFont());
     impl_->silver.reset(::CreateSolidBrush(kSilver));
     win::WindowClassSpec windowClass{L"TForm2"};
     windowClass.background = static_cast<HBRUSH>(impl_->silver.get());
     using win::Scale;
     const SIZE outer = win::OuterSizeForClient(Scale(kClientWidth), Scale(kClientHeight), kStyle, kExStyle);
-    HWND owner = frmMain() ? frmMain()->hwnd() : nullptr;
-    Create(windowClass, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner);
+    win::Window::Create(windowClass, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner_);
     HFONT font = static_cast<HFONT>(impl_->font.get());
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    impl_->Memo1 = ::CreateWindowExW(
+    impl_->text = ::CreateWindowExW(
         WS_EX_CLIENTEDGE, L"EDIT", AboutText().c_str(),
         WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL |
             ES_AUTOHSCROLL,  // lines are not wrapped: the horizontal bar scrolls them
         Scale((kClientWidth - kMemoWidth) / 2), 0, Scale(kMemoWidth), Scale(kMemoHeight), hwnd(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kAboutMemoId)), ::GetModuleHandleW(nullptr), nullptr);
-    ::SendMessageW(impl_->Memo1, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ::SendMessageW(impl_->text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     const int okTop = kMemoHeight + (kClientHeight - kMemoHeight - kOkHeight) / 2;
-    impl_->SpeedButton1.Create(hwnd(), Scale((kClientWidth - kOkWidth) / 2), Scale(okTop), Scale(kOkWidth),
+    impl_->okButton.Create(hwnd(), Scale((kClientWidth - kOkWidth) / 2), Scale(okTop), Scale(kOkWidth),
                                Scale(kOkHeight), L"OK", {},
                                kAboutOkId);
-    impl_->SpeedButton1.SetFont(font);
-    impl_->SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
+    impl_->okButton.SetFont(font);
+    impl_->okButton.OnClick = [this] { OnOkClicked(); };
     win::CenterOnScreen(hwnd());
 }
 
-int TForm2::ShowModal() {
-    HWND owner = frmMain() ? frmMain()->hwnd() : nullptr;
-    return win::RunModal(hwnd(), owner);
-}
+int AboutBox::ShowModal() { return win::RunModal(hwnd(), owner_); }
 
-bool TForm2::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
+bool AboutBox::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
 
-void TForm2::BringToFront() {
+void AboutBox::BringToFront() {
     if (::IsIconic(hwnd())) ::ShowWindow(hwnd(), SW_RESTORE);
     ::SetForegroundWindow(hwnd());
 }
 
-void TForm2::SpeedButton1Click() { win::EndModal(hwnd(), IDCANCEL); }
+void AboutBox::OnOkClicked() { win::EndModal(hwnd(), IDCANCEL); }
 
-LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CLOSE: SpeedButton1Click(); return 0;
+        case WM_CLOSE: OnOkClicked(); return 0;
         case WM_CTLCOLORSTATIC:
             // The read-only memo keeps the white of a text box.
-            if (reinterpret_cast<HWND>(lp) == impl_->Memo1) {
+            if (reinterpret_cast<HWND>(lp) == impl_->text) {
                 ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOW));
                 return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
             }

@@ -1,5 +1,5 @@
 #pragma once
-// The about box `Form2`.
+// The about box: the program's name, version, authors and contact address.
 #include <windows.h>
 
 #include <memory>
@@ -15,24 +15,26 @@ inline constexpr wchar_t kContactAddress[] = L"contact@orvane.fr";
 inline constexpr int kAboutMemoId = 201;
 inline constexpr int kAboutOkId = 202;
 
-// The text of `Memo1`, its lines joined by CR LF.
+// The box's text, its lines joined by CR LF.
 std::wstring AboutText();
 
-class TForm2 : public win::Window {
+class AboutBox : public win::Window {
 public:
-    TForm2();
-    ~TForm2() override;
-    void CreateHidden();
+    AboutBox();
+    ~AboutBox() override;
+    // Creates the box hidden, owned by `owner` (the main window).
+    void Create(HWND owner);
     int ShowModal();
     bool Visible() const;
     void BringToFront();
 
-    void SpeedButton1Click();
+    void OnOkClicked();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    HWND owner_ = nullptr;
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,14 +1,50 @@
 #pragma once
-// Creation of the program's windows in their fixed order, shared by the
+// The wallpaper changer put together: the system's services, the model over
+// them, and the windows over the model, created in their fixed order (main
+// window, preview, settings dialog, about box, then the notification-area
+// icon: the program starts hidden, with only the icon showing). Shared by the
 // program's entry and the Windows-side tests.
-#include <memory>
-
+#include "core/wallpaper_model.h"
+#include "wallpaper/about_box.h"
 #include "wallpaper/main_window.h"
+#include "wallpaper/model_timers.h"
+#include "wallpaper/preview_window.h"
+#include "wallpaper/settings_dialog.h"
+#include "wallpaper/windows_desktop.h"
+#include "wallpaper/windows_files.h"
+#include "win32/registry_store.h"
+#include "win32/system_clock.h"
 
 namespace orvane {
 
-// Main window, preview window, settings dialog, about box, then the tray icon
-// (the program starts hidden, with only the icon showing).
-std::unique_ptr<TfrmMain> CreateApplicationWindows(bool hasCommandLineArgument);
+class Application : private ErrorReporter {
+public:
+    explicit Application(bool showAfterStart);
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    WallpaperModel& Model() { return model_; }
+    MainWindow& Main() { return main_; }
+    PreviewWindow& Preview() { return preview_; }
+    SettingsDialog& Settings() { return settings_; }
+    AboutBox& About() { return about_; }
+    WindowsDesktop& Desktop() { return desktop_; }
+    WindowTimers& Timers() { return timers_; }
+
+private:
+    void Report(const std::exception& error) override;
+
+    // Members in dependency order: the windows go first, the services last.
+    win::RegistrySettingsStore store_;
+    WindowsPictureFiles files_;
+    WindowsDesktop desktop_;
+    win::SystemClock clock_;
+    WindowTimers timers_;
+    WallpaperModel model_;
+    PreviewWindow preview_;
+    SettingsDialog settings_;
+    AboutBox about_;
+    MainWindow main_;
+};
 
 }  // namespace orvane

@@ -3,12 +3,6 @@
 #include <commctrl.h>
 
 #include "core/desktop_labels.h"
-#include "core/image.h"
-#include "wallpaper/current_picture.h"
-#include "wallpaper/main_window.h"
-#include "wallpaper/param_dialog.h"
-#include "wallpaper/preview_window.h"
-#include "wallpaper/tray_icon.h"
 
 namespace orvane {
 
@@ -41,10 +35,6 @@ HWND FindDesktopListView() {
     HWND view = ::FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
     if (!view) return nullptr;
     return ::FindWindowExW(view, nullptr, L"SysListView32", nullptr);
-}
-
-std::uint32_t LabelColourFromPicture(const CurrentPicture& picture) {
-    return ComplementColour(picture.TopLeftPixel());
 }
 
 std::optional<std::uint32_t> DesktopLabelBackground() {
@@ -85,38 +75,6 @@ void SetDesktopViewStyle(int viewType) {
     STYLESTRUCT change{static_cast<DWORD>(oldStyle), static_cast<DWORD>(newStyle)};
     SendToShell(lv, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), reinterpret_cast<LPARAM>(&change));
     ::ShowWindowAsync(lv, SW_SHOWNORMAL);
-}
-
-// ---------------------------------------------------------------- main window's handlers
-
-void TfrmMain::ActivationRapide1Click() {
-    const bool checked = !(TrayIcon1 && TrayIcon1->QuickIconCheck());
-    if (TrayIcon1) TrayIcon1->SetQuickIconCheck(checked);
-    WallpaperSettings.QuickIcon = checked;
-    if (Paramfrm) Paramfrm->SetQuickIconBox(checked);
-    ApplyQuickActivation(checked);
-    SaveSettings();
-}
-
-void TfrmMain::Normale1Click() { SetDesktopViewStyle(LVS_ICON); }
-void TfrmMain::Liste1Click() { SetDesktopViewStyle(LVS_SMALLICON); }
-
-void TfrmMain::TimerTransTimer() {
-    // Every failure ends this tick quietly; the next one starts afresh.
-    try {
-        if (WallpaperSettings.TransparentIcon) {
-            if (!Preview) return;
-            // No picture yet: nothing to sample, and nothing else this tick.
-            const std::uint32_t colour = LabelColourFromPicture(Preview->PreviewImages1());
-            if (FindDesktopListViewByTitle()) {
-                const auto background = DesktopLabelBackground();
-                if (!background) return;  // the shell is busy: try again next tick
-                if (LabelsNeedRecolour(*background, colour)) ApplyTransparentLabels(colour);
-            }
-        }
-        ApplyQuickActivation(WallpaperSettings.QuickIcon);
-    } catch (...) {
-    }
 }
 
 }  // namespace orvane

@@ -14,14 +14,10 @@
 
 namespace orvane {
 
-class CurrentPicture;
-
 inline constexpr UINT kShellReplyTimeoutMs = 500;
 
 HWND FindDesktopListViewByTitle();
 HWND FindDesktopListView();
-// Complement of the current picture's top-left pixel; throws without one.
-std::uint32_t LabelColourFromPicture(const CurrentPicture& picture);
 void ApplyTransparentLabels(std::uint32_t colour);
 void ApplyQuickActivation(bool quickIcon);
 void SetDesktopViewStyle(int viewType);

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <memory>
+
 #include "wallpaper/application.h"
 #include "win32/handles.h"
 #include "win32/window.h"
@@ -21,9 +23,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
     if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) ::LocalFree(argv);
 
-    std::unique_ptr<orvane::TfrmMain> main;
+    std::unique_ptr<orvane::Application> application;
     try {
-        main = orvane::CreateApplicationWindows(argc > 1);
+        application = std::make_unique<orvane::Application>(argc > 1);
     } catch (const std::exception& e) {
         win::ReportError(nullptr, e);
         return 1;

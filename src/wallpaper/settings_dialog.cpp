@@ -1,4 +1,4 @@
-#include "wallpaper/param_dialog.h"
+#include "wallpaper/settings_dialog.h"
 
 #include "win32/dpi.h"
 
@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <string>
 
-#include "wallpaper/main_window.h"
-#include "wallpaper/preview_window.h"
-#include "wallpaper/tray_icon.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
 #include "win32/timer.h"
@@ -38,20 +35,27 @@ std::wstring WindowText(HWND h) {
 
 }  // namespace
 
-struct TParamfrm::Impl {
+struct SettingsDialog::Impl {
     win::GdiObject font;
     win::GdiObject silver;
-    win::FlatButton CloseBtn;
-    win::FlatButton SpeedButton1;
+    win::FlatButton okButton;
+    win::FlatButton cancelButton;
     // True while the dialog is the program's active window; switching to
     // another program and back is not a new activation.
     bool activeInProgram = false;
 };
 
-TParamfrm::TParamfrm(TfrmMain& main) : main_(main), impl_(std::make_unique<Impl>()) {}
-TParamfrm::~TParamfrm() = default;
+SettingsDialog::SettingsDialog(WallpaperModel& model) : model_(model), impl_(std::make_unique<Impl>()) {
+    model_.AddObserver(*this);
+}
 
-void TParamfrm::CreateHidden() {
+SettingsDialog::~SettingsDialog() { model_.RemoveObserver(*this); }
+
+void SettingsDialog::OnSettingsLoaded() { FillFromSettings(model_.Settings()); }
+void SettingsDialog::OnQuickIconChanged() { SetQuickIconBox(model_.Settings().QuickIcon); }
+
+void SettingsDialog::Create(HWND owner) {
+    owner_ = owner;
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     impl_->font.reset(win::CreateWindowFont());
@@ -59,13 +63,13 @@ void TParamfrm::CreateHidden() {
     win::WindowClassSpec windowClass{L"TParamfrm"};
     windowClass.background = static_cast<HBRUSH>(impl_->silver.get());
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kStyle, kExStyle);
-    Create(windowClass, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, main_.hwnd());
+    win::Window::Create(windowClass, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, owner_);
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(impl_->font.get()), FALSE);
     CreateControls();
     win::CenterOnScreen(hwnd());
 }
 
-void TParamfrm::CreateControls() {
+void SettingsDialog::CreateControls() {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     HFONT font = static_cast<HFONT>(impl_->font.get());
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id,
@@ -83,24 +87,24 @@ void TParamfrm::CreateControls() {
     const DWORD groupBox = BS_GROUPBOX | WS_GROUP;
 
     // Band at the top: start with Windows, caption left of the box.
-    make(L"BUTTON", L"Démarrage automatique", check | BS_LEFTTEXT, 16, 12, 150, 17, kParamCheckBox1);
+    make(L"BUTTON", L"Démarrage automatique", check | BS_LEFTTEXT, 16, 12, 150, 17, kStartWithWindowsBox);
 
     make(L"BUTTON", L"Affichage", groupBox, 8, 48, 184, 89, 0);
-    make(L"BUTTON", L"Tirage aléatoire", firstRadio, 24, 70, 160, 17, kParamRadioButton1);
-    make(L"BUTTON", L"Tirage séquentiel", radio, 24, 100, 160, 17, kParamRadioButton2);
+    make(L"BUTTON", L"Tirage aléatoire", firstRadio, 24, 70, 160, 17, kRandomOrderButton);
+    make(L"BUTTON", L"Tirage séquentiel", radio, 24, 100, 160, 17, kListOrderButton);
 
     make(L"BUTTON", L"Position", groupBox, 200, 48, 136, 89, 0);
-    make(L"BUTTON", L"Etiré", firstRadio, 216, 66, 112, 17, kParamRbFit);
-    make(L"BUTTON", L"Centré", radio, 216, 88, 112, 17, kParamRbCenter);
-    make(L"BUTTON", L"Mosaïque", radio, 216, 110, 112, 17, kParamRbTile);
+    make(L"BUTTON", L"Etiré", firstRadio, 216, 66, 112, 17, kStretchedButton);
+    make(L"BUTTON", L"Centré", radio, 216, 88, 112, 17, kCentredButton);
+    make(L"BUTTON", L"Mosaïque", radio, 216, 110, 112, 17, kTiledButton);
 
     make(L"BUTTON", L"Changement", groupBox, 8, 144, 328, 161, 0);
-    make(L"BUTTON", L"A chaque démarrage", firstRadio, 24, 164, 200, 17, kParamRadioButton3);
-    make(L"BUTTON", L"Toutes les ", radio, 24, 192, 72, 17, kParamRadioButton4);
+    make(L"BUTTON", L"A chaque démarrage", firstRadio, 24, 164, 200, 17, kAtEachStartButton);
+    make(L"BUTTON", L"Toutes les ", radio, 24, 192, 72, 17, kEveryIntervalButton);
 
     // Hours and minutes: the arrows step the number within their range, the
     // fields themselves take any text (checked by "ok").
-    auto number = [&](ParamControlId edit, ParamControlId upDown, int x, int lo, int hi, int pos) {
+    auto number = [&](SettingsControlId edit, SettingsControlId upDown, int x, int lo, int hi, int pos) {
         HWND e = make(L"EDIT", L"", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, 190, 44, 21, edit,
                       WS_EX_CLIENTEDGE);
         HWND u = make(UPDOWN_CLASSW, nullptr, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0,
@@ -109,116 +113,115 @@ void TParamfrm::CreateControls() {
         ::SendMessageW(u, UDM_SETRANGE32, lo, hi);
         ::SendMessageW(u, UDM_SETPOS32, 0, pos);
     };
-    number(kParamEdit1, kParamUpDown1, 100, 0, kHoursMax, 0);
+    number(kHoursField, kHoursArrows, 100, 0, kHoursMax, 0);
     make(L"STATIC", L"H et ", SS_LEFT, 150, 194, 28, 13, 0);
-    number(kParamEdit2, kParamUpDown2, 180, kMinutesMin, kMinutesMax, 5);
+    number(kMinutesField, kMinutesArrows, 180, kMinutesMin, kMinutesMax, 5);
     make(L"STATIC", L"mn", SS_LEFT, 230, 194, 24, 13, 0);
 
-    make(L"BUTTON", L"Calendrier", check | BS_LEFTTEXT, 24, 226, 90, 17, kParamCheckBox2);
+    make(L"BUTTON", L"Calendrier", check | BS_LEFTTEXT, 24, 226, 90, 17, kCalendarBox);
     make(L"STATIC", L"1er jour :", SS_LEFT, 140, 228, 52, 13, 0);
     HWND combo = make(L"COMBOBOX", nullptr, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 196, 224, 124,
-                      200, kParamComboBox1);
+                      200, kFirstDayList);
     for (const wchar_t* day : kDays) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 
-    make(L"BUTTON", L"Icones Transparentes", check | BS_LEFTTEXT, 24, 254, 140, 17, kParamCbTranspIcon);
-    make(L"BUTTON", L"Activation rapide", check, 24, 278, 140, 17, kParamQuickIcon);
+    make(L"BUTTON", L"Icones Transparentes", check | BS_LEFTTEXT, 24, 254, 140, 17, kTransparentLabelsBox);
+    make(L"BUTTON", L"Activation rapide", check, 24, 278, 140, 17, kQuickActivationBox);
 
     using win::Scale;
-    impl_->CloseBtn.Create(hwnd(), Scale(92), Scale(319), Scale(73), Scale(33), L"ok", {}, kParamCloseBtn);
-    impl_->CloseBtn.SetFont(font);
-    impl_->CloseBtn.OnClick = [this] { CloseBtnClick(); };
-    impl_->SpeedButton1.Create(hwnd(), Scale(180), Scale(319), Scale(73), Scale(33), L"Annuler", {},
-                               kParamSpeedButton1);
-    impl_->SpeedButton1.SetFont(font);
-    impl_->SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
+    impl_->okButton.Create(hwnd(), Scale(92), Scale(319), Scale(73), Scale(33), L"ok", {}, kOkButton);
+    impl_->okButton.SetFont(font);
+    impl_->okButton.OnClick = [this] { OnOkClicked(); };
+    impl_->cancelButton.Create(hwnd(), Scale(180), Scale(319), Scale(73), Scale(33), L"Annuler", {}, kCancelButton);
+    impl_->cancelButton.SetFont(font);
+    impl_->cancelButton.OnClick = [this] { OnCancelClicked(); };
 
     // State as the window is created.
-    SetChecked(kParamCheckBox1, true);
-    SetChecked(kParamRadioButton1, true);
-    SetChecked(kParamRadioButton4, true);
-    SetChecked(kParamCheckBox2, true);
-    SetChecked(kParamCbTranspIcon, true);
-    SetChecked(kParamQuickIcon, false);
+    SetChecked(kStartWithWindowsBox, true);
+    SetChecked(kRandomOrderButton, true);
+    SetChecked(kEveryIntervalButton, true);
+    SetChecked(kCalendarBox, true);
+    SetChecked(kTransparentLabelsBox, true);
+    SetChecked(kQuickActivationBox, false);
 }
 
-int TParamfrm::ShowModal() {
+int SettingsDialog::ShowModal() {
     impl_->activeInProgram = false;
-    const int result = win::RunModal(hwnd(), main_.hwnd());
+    const int result = win::RunModal(hwnd(), owner_);
     impl_->activeInProgram = false;
     return result;
 }
 
-bool TParamfrm::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
+bool SettingsDialog::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
 
-void TParamfrm::BringToFront() {
+void SettingsDialog::BringToFront() {
     if (::IsIconic(hwnd())) ::ShowWindow(hwnd(), SW_RESTORE);
     ::SetForegroundWindow(hwnd());
 }
 
-void TParamfrm::SetChecked(ParamControlId id, bool on) {
+void SettingsDialog::SetChecked(SettingsControlId id, bool on) {
     ::SendMessageW(Control(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-bool TParamfrm::Checked(ParamControlId id) const {
+bool SettingsDialog::Checked(SettingsControlId id) const {
     return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void TParamfrm::SetNumberField(ParamControlId edit, ParamControlId upDown, const std::string& text) {
+void SettingsDialog::SetNumberField(SettingsControlId edit, SettingsControlId upDown, const std::string& text) {
     // The arrows hold a position within their range; the field shows the value
     // itself, so that a stored 40 hours is not saved back as 23 by the next "ok".
     if (auto v = ParseWholeNumber(text)) ::SendMessageW(Control(upDown), UDM_SETPOS32, 0, *v);
     ::SetWindowTextW(Control(edit), win::Widen(text).c_str());
 }
 
-void TParamfrm::FillFromSettings(const WallpaperSettings& s) {
+void SettingsDialog::FillFromSettings(const WallpaperSettings& s) {
     ParamControlState c = ReadControls();
     FillParamControls(s, c);
-    SetChecked(kParamCheckBox2, c.CheckBox2);
-    SetChecked(kParamCbTranspIcon, c.cbTranspIcon);
-    ::SendMessageW(Control(kParamComboBox1), CB_SETCURSEL, static_cast<WPARAM>(c.ComboBox1), 0);
-    SetChecked(kParamCheckBox1, c.CheckBox1);
-    SetChecked(kParamQuickIcon, c.QuickIcon);
-    SetChecked(kParamRadioButton3, c.RadioButton3);
-    SetChecked(kParamRadioButton4, c.RadioButton4);
+    SetChecked(kCalendarBox, c.CheckBox2);
+    SetChecked(kTransparentLabelsBox, c.cbTranspIcon);
+    ::SendMessageW(Control(kFirstDayList), CB_SETCURSEL, static_cast<WPARAM>(c.ComboBox1), 0);
+    SetChecked(kStartWithWindowsBox, c.CheckBox1);
+    SetChecked(kQuickActivationBox, c.QuickIcon);
+    SetChecked(kAtEachStartButton, c.RadioButton3);
+    SetChecked(kEveryIntervalButton, c.RadioButton4);
     if (c.RadioButton4) {
-        SetNumberField(kParamEdit1, kParamUpDown1, c.Edit1);
-        SetNumberField(kParamEdit2, kParamUpDown2, c.Edit2);
+        SetNumberField(kHoursField, kHoursArrows, c.Edit1);
+        SetNumberField(kMinutesField, kMinutesArrows, c.Edit2);
     }
-    SetChecked(kParamRadioButton1, c.RadioButton1);
-    SetChecked(kParamRadioButton2, !c.RadioButton1);
+    SetChecked(kRandomOrderButton, c.RadioButton1);
+    SetChecked(kListOrderButton, !c.RadioButton1);
 }
 
-void TParamfrm::SetQuickIconBox(bool ticked) { SetChecked(kParamQuickIcon, ticked); }
+void SettingsDialog::SetQuickIconBox(bool ticked) { SetChecked(kQuickActivationBox, ticked); }
 
-ParamControlState TParamfrm::ReadControls() const {
+ParamControlState SettingsDialog::ReadControls() const {
     ParamControlState c;
-    c.CheckBox1 = Checked(kParamCheckBox1);
-    c.RadioButton1 = Checked(kParamRadioButton1);
-    c.RadioButton3 = Checked(kParamRadioButton3);
-    c.RadioButton4 = Checked(kParamRadioButton4);
-    c.Edit1 = win::Narrow(WindowText(Control(kParamEdit1)));
-    c.Edit2 = win::Narrow(WindowText(Control(kParamEdit2)));
-    c.Position = Checked(kParamRbFit) ? 2 : Checked(kParamRbCenter) ? 1 : Checked(kParamRbTile) ? 0 : -1;
-    c.CheckBox2 = Checked(kParamCheckBox2);
-    c.ComboBox1 = static_cast<int>(::SendMessageW(Control(kParamComboBox1), CB_GETCURSEL, 0, 0));
-    c.cbTranspIcon = Checked(kParamCbTranspIcon);
-    c.QuickIcon = Checked(kParamQuickIcon);
+    c.CheckBox1 = Checked(kStartWithWindowsBox);
+    c.RadioButton1 = Checked(kRandomOrderButton);
+    c.RadioButton3 = Checked(kAtEachStartButton);
+    c.RadioButton4 = Checked(kEveryIntervalButton);
+    c.Edit1 = win::Narrow(WindowText(Control(kHoursField)));
+    c.Edit2 = win::Narrow(WindowText(Control(kMinutesField)));
+    c.Position = Checked(kStretchedButton) ? 2 : Checked(kCentredButton) ? 1 : Checked(kTiledButton) ? 0 : -1;
+    c.CheckBox2 = Checked(kCalendarBox);
+    c.ComboBox1 = static_cast<int>(::SendMessageW(Control(kFirstDayList), CB_GETCURSEL, 0, 0));
+    c.cbTranspIcon = Checked(kTransparentLabelsBox);
+    c.QuickIcon = Checked(kQuickActivationBox);
     return c;
 }
 
-void TParamfrm::CloseBtnClick() { win::EndModal(hwnd(), 1); }
-void TParamfrm::SpeedButton1Click() { win::EndModal(hwnd(), 2); }
+void SettingsDialog::OnOkClicked() { win::EndModal(hwnd(), 1); }
+void SettingsDialog::OnCancelClicked() { win::EndModal(hwnd(), 2); }
 
-void TParamfrm::FormActivate() {
-    const int position = PositionForMode(main_.WallpaperSettings.WallPaperMode);
+void SettingsDialog::OnActivatedInProgram() {
+    const int position = PositionForMode(model_.Settings().WallPaperMode);
     if (position < 0) return;
-    SetChecked(kParamRbTile, position == 0);
-    SetChecked(kParamRbCenter, position == 1);
-    SetChecked(kParamRbFit, position == 2);
+    SetChecked(kTiledButton, position == 0);
+    SetChecked(kCentredButton, position == 1);
+    SetChecked(kStretchedButton, position == 2);
 }
 
-void TParamfrm::OnActivate(WPARAM wp, LPARAM lp) {
+void SettingsDialog::OnActivate(WPARAM wp, LPARAM lp) {
     if (LOWORD(wp) == WA_INACTIVE) {
         // Losing activation to another window of this program ends the
         // dialog's activation; losing it to another program does not.
@@ -230,27 +233,27 @@ void TParamfrm::OnActivate(WPARAM wp, LPARAM lp) {
     }
     if (!impl_->activeInProgram) {
         impl_->activeInProgram = true;
-        FormActivate();
+        OnActivatedInProgram();
     }
 }
 
-LRESULT TParamfrm::Paint() {
+LRESULT SettingsDialog::Paint() {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(hwnd(), &ps);
     RECT rc;
     ::GetClientRect(hwnd(), &rc);
     ::FillRect(dc, &rc, static_cast<HBRUSH>(impl_->silver.get()));
-    RECT top{0, 0, rc.right, kTopBand};
-    RECT bottom{0, kBottomBand, rc.right, rc.bottom};
+    RECT top{0, 0, rc.right, win::Scale(kTopBand)};
+    RECT bottom{0, win::Scale(kBottomBand), rc.right, rc.bottom};
     ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
     ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);
     ::EndPaint(hwnd(), &ps);
     return 0;
 }
 
-LRESULT TParamfrm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT SettingsDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CLOSE: SpeedButton1Click(); return 0;
+        case WM_CLOSE: OnCancelClicked(); return 0;
         case WM_ACTIVATE: OnActivate(wp, lp); return Default(msg, wp, lp);
         case WM_PAINT: return Paint();
         case WM_ERASEBKGND: return 1;
@@ -262,36 +265,6 @@ LRESULT TParamfrm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND: return 0;
         default: return Default(msg, wp, lp);
     }
-}
-
-// ---------------------------------------------------------------- main window's handler
-
-void TfrmMain::ParamBtnClick() {
-    if (Paramfrm->ShowModal() != 1) return;
-    auto& s = WallpaperSettings;
-    // Throws on an unreadable field, with the first steps already applied.
-    const ParamTransferResult r = TransferParamControls(Paramfrm->ReadControls(), s);
-    if (r.rotationEnabled) {
-        Timer3.SetInterval(r.rotationMs);
-        Timer3.SetEnabled(true);
-    } else {
-        Timer3.SetEnabled(false);
-    }
-    if (Preview) {
-        Preview->SetCalendarVisible(s.Calendar);
-        if (PreviewShown && s.Calendar) {
-            // A calendar switched on just now has its handle still at its
-            // initial bounds: place it from the stored rectangle first, so
-            // that taking the rectangle back keeps the user's one.
-            if (!r.calendarWasOn) Preview->ShowCalendarRect();
-            Preview->StoreCalendarRect();
-            Preview->AttachHandle();
-            Preview->Repaint();
-        }
-    }
-    TimerTrans.SetEnabled(r.timerTransEnabled);
-    if (TrayIcon1) TrayIcon1->SetQuickIconCheck(s.QuickIcon);
-    SaveSettings();
 }
 
 }  // namespace orvane

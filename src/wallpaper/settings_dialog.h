@@ -1,11 +1,13 @@
 #pragma once
 // The settings dialog "Paramétrage". Its controls are the working copy of
-// the options between two openings.
+// the options between two openings: a load of the settings fills them, "ok"
+// hands them to the model, which takes them in the dialog's order.
 #include <windows.h>
 
 #include <memory>
 
 #include "core/settings.h"
+#include "core/wallpaper_model.h"
 #include "core/settings_transfer.h"
 #include "core/whole_number.h"
 #include "win32/flat_button.h"
@@ -13,36 +15,35 @@
 
 namespace orvane {
 
-class TfrmMain;
-
 // Control identifiers (never IDOK or IDCANCEL: Enter and Escape press nothing).
-enum ParamControlId : int {
-    kParamCheckBox1 = 101,
-    kParamRadioButton1,
-    kParamRadioButton2,
-    kParamRbFit,
-    kParamRbCenter,
-    kParamRbTile,
-    kParamRadioButton3,
-    kParamRadioButton4,
-    kParamEdit1,
-    kParamUpDown1,
-    kParamEdit2,
-    kParamUpDown2,
-    kParamCheckBox2,
-    kParamComboBox1,
-    kParamCbTranspIcon,
-    kParamQuickIcon,
-    kParamCloseBtn,
-    kParamSpeedButton1,
+enum SettingsControlId : int {
+    kStartWithWindowsBox = 101,
+    kRandomOrderButton,
+    kListOrderButton,
+    kStretchedButton,
+    kCentredButton,
+    kTiledButton,
+    kAtEachStartButton,
+    kEveryIntervalButton,
+    kHoursField,
+    kHoursArrows,
+    kMinutesField,
+    kMinutesArrows,
+    kCalendarBox,
+    kFirstDayList,
+    kTransparentLabelsBox,
+    kQuickActivationBox,
+    kOkButton,
+    kCancelButton,
 };
 
-class TParamfrm : public win::Window {
+class SettingsDialog : public win::Window, private WallpaperModel::Observer {
 public:
-    explicit TParamfrm(TfrmMain& main);
-    ~TParamfrm() override;
+    explicit SettingsDialog(WallpaperModel& model);
+    ~SettingsDialog() override;
 
-    void CreateHidden();
+    // Creates the dialog hidden, owned by `owner` (the main window).
+    void Create(HWND owner);
     int ShowModal();  // 1 ok, 2 cancel
     bool Visible() const;
     void BringToFront();
@@ -53,26 +54,31 @@ public:
 
     // The controls as the "ok" transfer reads them.
     ParamControlState ReadControls() const;
-    HWND Control(ParamControlId id) const { return ::GetDlgItem(hwnd(), id); }
+    HWND Control(SettingsControlId id) const { return ::GetDlgItem(hwnd(), id); }
 
-    // Handlers.
-    void CloseBtnClick();
-    void SpeedButton1Click();
-    void FormActivate();
+    void OnOkClicked();
+    void OnCancelClicked();
+    // The dialog became the program's active window: the position group
+    // shows the stored mode.
+    void OnActivatedInProgram();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    friend class TfrmMain;
+    // WallpaperModel::Observer
+    void OnSettingsLoaded() override;
+    void OnQuickIconChanged() override;
+
     void CreateControls();
     void OnActivate(WPARAM wp, LPARAM lp);
-    void SetChecked(ParamControlId id, bool on);
-    bool Checked(ParamControlId id) const;
-    void SetNumberField(ParamControlId edit, ParamControlId upDown, const std::string& text);
+    void SetChecked(SettingsControlId id, bool on);
+    bool Checked(SettingsControlId id) const;
+    void SetNumberField(SettingsControlId edit, SettingsControlId upDown, const std::string& text);
     LRESULT Paint();
 
-    TfrmMain& main_;
+    WallpaperModel& model_;
+    HWND owner_ = nullptr;
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -7,9 +7,6 @@
 
 #include "core/tray_icon_rules.h"
 #include "core/tray_menu.h"
-#include "wallpaper/about_box.h"
-#include "wallpaper/main_window.h"
-#include "wallpaper/param_dialog.h"
 #include "wallpaper/resources/resource_ids.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
@@ -27,7 +24,7 @@ constexpr UINT kBringOwnerForward = WM_APP + 1;
 constexpr UINT_PTR kOwnerSubclassId = 0x7472;  // "tr"
 
 BOOL DefaultNotify(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
-TTrayIcon::NotifyFunction g_notify = &DefaultNotify;
+TrayIcon::NotifyFunction g_notify = &DefaultNotify;
 
 // Icon of the program's resources at the small-icon size of the screen, or
 // a copy of a system icon when the module carries none (the test programs).
@@ -46,7 +43,7 @@ HICON LoadTrayIcon(int resourceId, LPCWSTR fallback) {
 // commands and the task bar's re-creation.
 class TrayWindow : public win::Window {
 public:
-    explicit TrayWindow(TTrayIcon::Impl& impl) : impl_(impl) {}
+    explicit TrayWindow(TrayIcon::Impl& impl) : impl_(impl) {}
     void CreateHidden() {
         win::WindowClassSpec windowClass{kTrayWindowClass};
         windowClass.background = nullptr;
@@ -59,23 +56,21 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    TTrayIcon::Impl& impl_;
+    TrayIcon::Impl& impl_;
 };
 
-struct TTrayIcon::Impl {
-    TTrayIcon& self;
-    TfrmMain& owner;
+struct TrayIcon::Impl {
+    TrayIcon& self;
+    HWND owner;
     TrayWindow window{*this};
     win::Icon icons[2];
     int index = 0;
     bool visible = true;
     bool enabled = true;
-    bool showHint = true;
     bool minimizeToTray = true;
     bool leftPopup = false;
     bool quickChecked = false;
     bool subclassed = false;
-    std::wstring hint;
     NOTIFYICONDATAW data{};
     TrayClickTracker clicks;
     win::Timer clickTimer{kClickTimerId, ::GetDoubleClickTime(), false};
@@ -83,7 +78,7 @@ struct TTrayIcon::Impl {
     UINT taskbarCreated = 0;
     HWND focusBeforeDeactivation = nullptr;
 
-    Impl(TTrayIcon& s, TfrmMain& o) : self(s), owner(o) {}
+    Impl(TrayIcon& s, HWND o) : self(s), owner(o) {}
 
     void FillRecord() {
         data = {};
@@ -94,11 +89,6 @@ struct TTrayIcon::Impl {
         data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         data.uCallbackMessage = kTrayCallbackMessage;
         data.hIcon = icons[ClampIconIndex(index, 2)].get();
-        if (showHint && !hint.empty()) {
-            const std::size_t n = std::min<std::size_t>(hint.size(), std::size(data.szTip) - 1);
-            std::copy_n(hint.begin(), n, data.szTip);
-            data.szTip[n] = L'\0';
-        }
     }
     void Notify(DWORD message) {
         FillRecord();
@@ -113,14 +103,13 @@ struct TTrayIcon::Impl {
             HMENU target = e.inSubmenu ? icones : popup.get();
             if (e.id == 0) {
                 ::AppendMenuW(target, MF_SEPARATOR, 0, nullptr);
-            } else if (e.id == kMenuIcones1) {
+            } else if (e.id == kTrayIconsSubmenu) {
                 ::AppendMenuW(target, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(icones),
                               win::Widen(e.caption).c_str());
             } else {
                 ::AppendMenuW(target, MF_STRING, static_cast<UINT_PTR>(e.id), win::Widen(e.caption).c_str());
             }
         }
-        owner.PopupMenu1 = popup.get();
     }
 
     void OnNotification(UINT mouseMessage) {
@@ -135,12 +124,12 @@ struct TTrayIcon::Impl {
                 if (leftPopup) self.ShowMenuAtCursor();
                 break;
             case WM_LBUTTONUP:
-                if (clicks.LeftUp() && self.OnClick) self.OnClick();
+                if (clicks.LeftUp() && self.onClick) self.onClick();
                 break;
             case WM_LBUTTONDBLCLK:
                 clicks.DoubleClick();
-                owner.TrayIcon1DblClick();
-                // PopupMenu1 has no default entry, so nothing is clicked here.
+                if (self.onDoubleClick) self.onDoubleClick();
+                // The menu has no default entry, so nothing is clicked here.
                 break;
             case WM_RBUTTONDOWN: self.ShowMenuAtCursor(); break;
             default: break;
@@ -149,23 +138,15 @@ struct TTrayIcon::Impl {
 
     void OnClickTimer() {
         clickTimer.SetEnabled(false);
-        if (clicks.TimerElapsed() && self.OnClick) self.OnClick();
+        if (clicks.TimerElapsed() && self.onClick) self.onClick();
     }
 
     void OnCommand(int id) {
-        switch (id) {
-            case kMenuRestaurer1: owner.Restaurer1Click(); break;
-            case kMenuChanger1: owner.Changer1Click(); break;
-            case kMenuNormale1: owner.Normale1Click(); break;
-            case kMenuListe1: owner.Liste1Click(); break;
-            case kMenuActivationRapide1: owner.ActivationRapide1Click(); break;
-            case kMenuQuitter1: owner.Quitter1Click(); break;
-            default: break;
-        }
+        if (self.onCommand) self.onCommand(id);
     }
 
     void BringOwnerForward() {
-        HWND main = owner.hwnd();
+        HWND main = owner;
         if (!main || !::IsWindowVisible(main)) return;
         if (::IsIconic(main)) ::ShowWindow(main, SW_RESTORE);
         ::SetForegroundWindow(main);
@@ -242,7 +223,7 @@ LRESULT TrayWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-TTrayIcon::TTrayIcon(TfrmMain& owner) : impl_(std::make_unique<Impl>(*this, owner)) {
+TrayIcon::TrayIcon(HWND owner) : impl_(std::make_unique<Impl>(*this, owner)) {
     impl_->taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     impl_->icons[0].reset(LoadTrayIcon(IDI_TRAY_IDLE, IDI_APPLICATION));
     impl_->icons[1].reset(LoadTrayIcon(IDI_TRAY_BUSY, IDI_WARNING));
@@ -251,84 +232,73 @@ TTrayIcon::TTrayIcon(TfrmMain& owner) : impl_(std::make_unique<Impl>(*this, owne
     ::ChangeWindowMessageFilterEx(impl_->window.hwnd(), impl_->taskbarCreated, MSGFLT_ALLOW, nullptr);
     impl_->clickTimer.Attach(impl_->window.hwnd());
     impl_->BuildMenu();
-    if (HWND main = owner.hwnd()) {
+    if (HWND main = owner) {
         impl_->subclassed =
             ::SetWindowSubclass(main, &Impl::OwnerProc, kOwnerSubclassId, reinterpret_cast<DWORD_PTR>(impl_.get()));
     }
 }
 
-TTrayIcon::~TTrayIcon() {
+TrayIcon::~TrayIcon() {
     impl_->Notify(NIM_DELETE);
-    if (impl_->subclassed && ::IsWindow(impl_->owner.hwnd()))
-        ::RemoveWindowSubclass(impl_->owner.hwnd(), &Impl::OwnerProc, kOwnerSubclassId);
-    if (impl_->owner.PopupMenu1 == impl_->popup.get()) impl_->owner.PopupMenu1 = nullptr;
+    if (impl_->subclassed && ::IsWindow(impl_->owner))
+        ::RemoveWindowSubclass(impl_->owner, &Impl::OwnerProc, kOwnerSubclassId);
 }
 
-void TTrayIcon::Start() {
+void TrayIcon::Start() {
     // Starts minimised: the main window stays hidden, only the icon shows.
     HideToTray();
     ModifyIcon();
     if (impl_->visible) AddIcon();
 }
 
-void TTrayIcon::SetIconIndex(int index) {
+void TrayIcon::SetIconIndex(int index) {
     impl_->index = ClampIconIndex(index, 2);
     ModifyIcon();
 }
 
-int TTrayIcon::IconIndex() const { return impl_->index; }
-HICON TTrayIcon::Icon() const { return impl_->icons[impl_->index].get(); }
+int TrayIcon::IconIndex() const { return impl_->index; }
+HICON TrayIcon::Icon() const { return impl_->icons[impl_->index].get(); }
 
-void TTrayIcon::HideToTray() {
-    if (HWND main = impl_->owner.hwnd()) ::ShowWindow(main, SW_HIDE);
+void TrayIcon::HideToTray() {
+    if (HWND main = impl_->owner) ::ShowWindow(main, SW_HIDE);
 }
 
-void TTrayIcon::AddIcon() {
+void TrayIcon::AddIcon() {
     impl_->visible = true;
     impl_->Notify(NIM_ADD);
 }
 
-void TTrayIcon::DeleteIcon() {
+void TrayIcon::DeleteIcon() {
     impl_->visible = false;
     impl_->Notify(NIM_DELETE);
 }
 
-void TTrayIcon::ModifyIcon() { impl_->Notify(NIM_MODIFY); }
+void TrayIcon::ModifyIcon() { impl_->Notify(NIM_MODIFY); }
 
-void TTrayIcon::SetIconVisible(bool visible) {
+void TrayIcon::SetIconVisible(bool visible) {
     if (visible) AddIcon();
     else DeleteIcon();
 }
 
-bool TTrayIcon::IconVisible() const { return impl_->visible; }
+bool TrayIcon::IconVisible() const { return impl_->visible; }
 
-void TTrayIcon::SetEnabled(bool enabled) { impl_->enabled = enabled; }
-bool TTrayIcon::Enabled() const { return impl_->enabled; }
+void TrayIcon::SetEnabled(bool enabled) { impl_->enabled = enabled; }
+bool TrayIcon::Enabled() const { return impl_->enabled; }
 
-void TTrayIcon::SetHint(const std::wstring& hint) {
-    impl_->hint = hint;
-    ModifyIcon();
-}
+void TrayIcon::SetMinimizeToTray(bool on) { impl_->minimizeToTray = on; }
 
-void TTrayIcon::SetShowHint(bool show) {
-    impl_->showHint = show;
-    ModifyIcon();
-}
+HWND TrayIcon::Handle() const { return impl_->window.hwnd(); }
+HMENU TrayIcon::Menu() const { return impl_->popup.get(); }
 
-void TTrayIcon::SetMinimizeToTray(bool on) { impl_->minimizeToTray = on; }
-
-HWND TTrayIcon::Handle() const { return impl_->window.hwnd(); }
-HMENU TTrayIcon::Menu() const { return impl_->popup.get(); }
-
-void TTrayIcon::SetQuickIconCheck(bool checked) {
+void TrayIcon::SetQuickIconCheck(bool checked) {
     impl_->quickChecked = checked;
-    ::CheckMenuItem(impl_->popup.get(), kMenuActivationRapide1,
+    ::CheckMenuItem(impl_->popup.get(), kTrayQuickActivationCommand,
                     MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-bool TTrayIcon::QuickIconCheck() const { return impl_->quickChecked; }
+bool TrayIcon::QuickIconCheck() const { return impl_->quickChecked; }
 
-void TTrayIcon::ShowMenuAtCursor() {
+void TrayIcon::ShowMenuAtCursor() {
     POINT pt{};
     if (!impl_->popup || !::GetCursorPos(&pt)) return;
     HWND window = impl_->window.hwnd();
@@ -342,35 +312,6 @@ void TTrayIcon::ShowMenuAtCursor() {
     ::PostMessageW(window, WM_NULL, 0, 0);
 }
 
-void TTrayIcon::SetNotifyFunction(NotifyFunction f) { g_notify = f ? f : &DefaultNotify; }
-
-// ---------------------------------------------------------------- main window's tray handlers
-
-void TfrmMain::TrayIcon1DblClick() {
-    ShowMainWindow();
-    if (TrayIcon1) TrayIcon1->ModifyIcon();
-}
-
-void TfrmMain::Restaurer1Click() {
-    if (Paramfrm && Paramfrm->Visible()) Paramfrm->BringToFront();
-    else if (Form2 && Form2->Visible()) Form2->BringToFront();
-    else ShowMainWindow();
-}
-
-void TfrmMain::Changer1Click() {
-    if (!PictureList.empty()) ChangeWallpaperNow();
-}
-
-void TfrmMain::Quitter1Click() {
-    // A failed save is reported, but the program still ends: otherwise a
-    // folder that became read-only would leave no way to quit.
-    try {
-        SaveSettings();
-    } catch (const std::exception& e) {
-        win::ReportError(MessageOwner(), e);
-    }
-    // Open modal windows see WM_QUIT in their loops and end as cancelled.
-    ::PostQuitMessage(0);
-}
+void TrayIcon::SetNotifyFunction(NotifyFunction f) { g_notify = f ? f : &DefaultNotify; }
 
 }  // namespace orvane

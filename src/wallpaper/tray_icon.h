@@ -1,6 +1,7 @@
 #pragma once
-// The notification-area icon `TrayIcon1`, its hidden callback window and the
-// tray menu `PopupMenu1`.
+// The notification-area icon, its hidden callback window and its menu. It
+// knows nothing of the window it belongs to: the owner hears of clicks and
+// menu commands through callbacks and decides what they do.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -10,8 +11,6 @@
 
 namespace orvane {
 
-class TfrmMain;
-
 // The hidden window that receives the icon's notifications, found by class.
 inline constexpr wchar_t kTrayWindowClass[] = L"OrvaneTrayIconWindow";
 // Callback message of the icon (lParam: the mouse message).
@@ -20,14 +19,16 @@ inline constexpr UINT kTrayIconId = 1;
 
 class TrayWindow;
 
-class TTrayIcon {
+class TrayIcon {
 public:
-    explicit TTrayIcon(TfrmMain& owner);
-    ~TTrayIcon();
-    TTrayIcon(const TTrayIcon&) = delete;
-    TTrayIcon& operator=(const TTrayIcon&) = delete;
+    // `owner` is the program's main window: it is hidden to the tray when
+    // minimised and brought forward when shown.
+    explicit TrayIcon(HWND owner);
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
 
-    // Called once the main window exists: starts hidden with only the icon.
+    // Hides the owner and shows the icon: the program starts with only the icon.
     void Start();
 
     void SetIconIndex(int index);
@@ -43,21 +44,22 @@ public:
     // Mouse events are delivered only while enabled.
     void SetEnabled(bool enabled);
     bool Enabled() const;
-    void SetHint(const std::wstring& hint);
-    void SetShowHint(bool show);
     void SetMinimizeToTray(bool on);
 
     HWND Handle() const;      // the hidden window receiving notifications
-    HMENU Menu() const;       // PopupMenu1
+    HMENU Menu() const;
     void SetQuickIconCheck(bool checked);  // tick of "Activation Rapide"
     bool QuickIconCheck() const;
 
-    // Opens PopupMenu1 at the cursor (the right-button action).
+    // Opens the menu at the cursor (the right-button action).
     void ShowMenuAtCursor();
 
-    // Optional events; the program itself uses the double click only, which
-    // goes to TfrmMain::TrayIcon1DblClick.
-    std::function<void()> OnClick;
+    // A single click, raised once the double-click time has passed without a
+    // second one, so that a double click never raises a click first.
+    std::function<void()> onClick;
+    std::function<void()> onDoubleClick;
+    // A command of the menu (core/tray_menu.h), after the menu has closed.
+    std::function<void(int command)> onCommand;
 
     // What Shell_NotifyIcon is given; tests swap in a recorder. The default
     // calls the shell.

@@ -1,9 +1,12 @@
 #include "win32/gdi_canvas.h"
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <tuple>
 
+#include "core/error.h"
+#include "win32/dib_section.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
 
@@ -155,6 +158,30 @@ bool GdiCanvas::TransparentBackground() const { return ::GetBkMode(impl_->dc) ==
 
 void GdiCanvas::SetTransparentBackground(bool transparent) {
     ::SetBkMode(impl_->dc, transparent ? TRANSPARENT : OPAQUE);
+}
+
+}  // namespace win
+
+namespace win {
+
+void DrawOnImage(orvane::Image32& image, const std::function<void(orvane::Canvas&)>& draw) {
+    if (image.empty()) return;
+    DibSurface surface(image.width, image.height);
+    if (!surface)
+        throw orvane::Error(
+            orvane::FormatMessage1("Mémoire insuffisante pour dessiner le calendrier sur une image de %s pixels",
+                                   std::to_string(image.width) + " x " + std::to_string(image.height)));
+    std::memcpy(surface.bits(), image.pixels.data(), image.pixels.size() * sizeof(std::uint32_t));
+    {
+        GdiCanvas canvas(surface.dc());
+        draw(canvas);
+    }
+    // GDI may batch drawing calls: they must have reached the bits first.
+    ::GdiFlush();
+    const std::uint32_t* src = surface.bits();
+    // GDI leaves 0 in the byte it does not know about; the picture's
+    // convention is an opaque 255 there.
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = src[i] | 0xFF000000u;
 }
 
 }  // namespace win

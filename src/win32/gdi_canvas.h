@@ -2,7 +2,10 @@
 // The calendar's Canvas over a GDI device context.
 #include <windows.h>
 
+#include <functional>
+
 #include "core/canvas.h"
+#include "core/image.h"
 
 namespace win {
 
@@ -33,5 +36,10 @@ private:
     struct Impl;
     Impl* impl_;
 };
+
+// Runs `draw` on a GDI canvas whose pixels are those of `image` (a 32-bit
+// DIB section filled from it and copied back, the top byte set to 255).
+// Throws Error when the system cannot give the bitmap.
+void DrawOnImage(orvane::Image32& image, const std::function<void(orvane::Canvas&)>& draw);
 
 }  // namespace win

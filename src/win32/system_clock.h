@@ -1,0 +1,14 @@
+#pragma once
+// The local date and the times the wallpaper model schedules by.
+#include "core/wallpaper_services.h"
+
+namespace win {
+
+class SystemClock : public orvane::Clock {
+public:
+    orvane::Date Today() override;
+    std::uint32_t MillisecondsSinceUtcMidnight() override;
+    std::uint32_t MillisecondsToNextLocalMidnight() override;
+};
+
+}  // namespace win
