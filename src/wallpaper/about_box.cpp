@@ -46,6 +46,7 @@ struct AboutBox::Impl {
     win::GdiObject silver;
     HWND text = nullptr;
     win::FlatButton okButton;
+    win::DpiLayout layout;
 };
 
 AboutBox::AboutBox() : impl_(std::make_unique<Impl>()) {}
@@ -102,6 +103,11 @@ LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return Default(msg, wp, lp);
         case WM_COMMAND: return 0;  // Enter and Escape press nothing
+        case WM_DPICHANGED:
+            impl_->font.reset(win::CreateWindowFont(LOWORD(wp)));
+            impl_->layout.Relayout(hwnd(), LOWORD(wp), reinterpret_cast<const RECT*>(lp),
+                                   static_cast<HFONT>(impl_->font.get()));
+            return 0;
         default: return Default(msg, wp, lp);
     }
 }

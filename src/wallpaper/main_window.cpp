@@ -123,14 +123,22 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_POWERBROADCAST: OnPowerBroadcast(wp); return TRUE;
         case WM_WTSSESSION_CHANGE: OnSessionChange(wp); return 0;
         case WM_DISPLAYCHANGE: model_.OnDisplayChanged(); return Default(msg, wp, lp);
+        case WM_DPICHANGED: OnDpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_CTLCOLORSTATIC:
             ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
             return reinterpret_cast<LRESULT>(panelBrush_.get());
-        case WM_MEASUREITEM: reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = win::Scale(13); return TRUE;
+        case WM_MEASUREITEM: reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = layout_.Scale(13); return TRUE;
         case WM_DRAWITEM: DrawListItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
         case WM_PAINT: PaintPanels(); return 0;
         default: return Default(msg, wp, lp);
     }
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
+    // The new font first: the controls are handed it by the relayout.
+    font_.reset(win::CreateWindowFont(dpi));
+    layout_.Relayout(hwnd(), dpi, suggested, static_cast<HFONT>(font_.get()));
+    ::SendMessageW(listBox_, LB_SETITEMHEIGHT, 0, layout_.Scale(13));
 }
 
 void MainWindow::OnPowerBroadcast(WPARAM event) {
@@ -149,7 +157,7 @@ void MainWindow::PaintPanels() {
     ::FillRect(dc, &rc, static_cast<HBRUSH>(panelBrush_.get()));
     // Two raised panels, as the window has always looked: the button band and
     // the list area below it.
-    RECT top{0, 0, rc.right, win::Scale(kButtonBandHeight)};
+    RECT top{0, 0, rc.right, layout_.Scale(kButtonBandHeight)};
     RECT bottom{0, top.bottom, rc.right, rc.bottom};
     ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
     ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);

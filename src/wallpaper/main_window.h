@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/wallpaper_model.h"
+#include "win32/dpi.h"
 #include "win32/flat_button.h"
 #include "win32/handles.h"
 #include "win32/timer.h"
@@ -92,6 +93,7 @@ private:
     void PaintPanels();
     void DrawListItem(const DRAWITEMSTRUCT* item);
     void OnPreviewClosed();
+    void OnDpiChanged(int dpi, const RECT* suggested);
     void OnPowerBroadcast(WPARAM event);
     void OnSessionChange(WPARAM event);
     void QuitProgram();
@@ -103,6 +105,7 @@ private:
     bool previewShown_ = false;
     bool sessionNotifications_ = false;
     win::Timer startupTimer_;
+    win::DpiLayout layout_;
     win::GdiObject font_;
     win::GdiObject panelBrush_;
     HWND label_ = nullptr;

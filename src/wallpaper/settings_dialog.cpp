@@ -40,6 +40,7 @@ struct SettingsDialog::Impl {
     win::GdiObject silver;
     win::FlatButton okButton;
     win::FlatButton cancelButton;
+    win::DpiLayout layout;
     // True while the dialog is the program's active window; switching to
     // another program and back is not a new activation.
     bool activeInProgram = false;
@@ -243,8 +244,10 @@ LRESULT SettingsDialog::Paint() {
     RECT rc;
     ::GetClientRect(hwnd(), &rc);
     ::FillRect(dc, &rc, static_cast<HBRUSH>(impl_->silver.get()));
-    RECT top{0, 0, rc.right, win::Scale(kTopBand)};
-    RECT bottom{0, win::Scale(kBottomBand), rc.right, rc.bottom};
+    // The bands scale with the controls, so that the lower edge never cuts
+    // through the "Changement" group on a scaled display.
+    RECT top{0, 0, rc.right, impl_->layout.Scale(kTopBand)};
+    RECT bottom{0, impl_->layout.Scale(kBottomBand), rc.right, rc.bottom};
     ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
     ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);
     ::EndPaint(hwnd(), &ps);
@@ -257,6 +260,11 @@ LRESULT SettingsDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ACTIVATE: OnActivate(wp, lp); return Default(msg, wp, lp);
         case WM_PAINT: return Paint();
         case WM_ERASEBKGND: return 1;
+        case WM_DPICHANGED:
+            impl_->font.reset(win::CreateWindowFont(LOWORD(wp)));
+            impl_->layout.Relayout(hwnd(), LOWORD(wp), reinterpret_cast<const RECT*>(lp),
+                                   static_cast<HFONT>(impl_->font.get()));
+            return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             ::SetBkColor(reinterpret_cast<HDC>(wp), kSilver);

@@ -16,9 +16,37 @@ int SystemDpi() {
 
 int Scale(int length96) { return ::MulDiv(length96, SystemDpi(), 96); }
 
-HFONT CreateWindowFont() {
-    return ::CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+HFONT CreateWindowFont(int dpi) {
+    if (dpi <= 0) dpi = SystemDpi();
+    return ::CreateFontW(-::MulDiv(11, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+}
+
+int DpiLayout::Scale(int length96) const { return ::MulDiv(length96, dpi_, 96); }
+
+void DpiLayout::Relayout(HWND window, int newDpi, const void* suggestedRect, HFONT font) {
+    if (!window || newDpi <= 0) return;
+    if (places_.empty()) {
+        for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            RECT r{};
+            ::GetWindowRect(child, &r);
+            ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+            places_.push_back({child, ::MulDiv(r.left, 96, dpi_), ::MulDiv(r.top, 96, dpi_),
+                               ::MulDiv(r.right - r.left, 96, dpi_), ::MulDiv(r.bottom - r.top, 96, dpi_)});
+        }
+    }
+    dpi_ = newDpi;
+    for (const Place& p : places_) {
+        if (!::IsWindow(p.child)) continue;
+        ::SetWindowPos(p.child, nullptr, Scale(p.x), Scale(p.y), Scale(p.width), Scale(p.height),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        if (font) ::SendMessageW(p.child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font) ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (const auto* r = static_cast<const RECT*>(suggestedRect))
+        ::SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(window, nullptr, TRUE);
 }
 
 }  // namespace win

@@ -65,6 +65,11 @@ LRESULT FlatButton::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT: Paint(); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_ENABLE: ::InvalidateRect(hwnd(), nullptr, FALSE); return 0;
+        case WM_SETFONT:
+            font_ = reinterpret_cast<HFONT>(wp);
+            if (LOWORD(lp)) ::InvalidateRect(hwnd(), nullptr, FALSE);
+            return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
         case WM_SETTEXT: {
             LRESULT r = Default(msg, wp, lp);
             ::InvalidateRect(hwnd(), nullptr, FALSE);
