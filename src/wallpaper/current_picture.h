@@ -1,17 +1,13 @@
 #pragma once
 // The current picture: the picture file loaded last, decoded into a plain
 // 32-bit bitmap of its own size (the preview's image list `PreviewImages1`).
+// The decoding itself is in picture_file.h.
 #include <cstdint>
 #include <string>
 
 #include "core/image.h"
 
 namespace orvane {
-
-// Decodes a picture file by its extension (letter case ignored): ".bmp",
-// ".jpg"/".jpeg", ".ico", ".emf", ".wmf". Throws Error with the French text
-// ("Extension de fichier graphique inconnue (.%s)", "Erreur JPEG #%d", ...).
-Image32 DecodePictureFile(const std::wstring& path);
 
 class CurrentPicture {
 public:

@@ -13,6 +13,7 @@
 #include "core/error.h"
 #include "core/image.h"
 #include "wallpaper/current_picture.h"
+#include "wallpaper/picture_file.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
 #include "win32/test_support.h"
@@ -412,6 +413,29 @@ TEST_F(Decoders, LoadKeepsThePreviousPictureOnMissingFilesAndErrors) {
     Image32 clear(3, 3, 0x00123456u);
     ASSERT_TRUE(current.Load(Write(L"alpha0.bmp", orvane::EncodeBmp(clear, 32))));
     for (std::uint32_t p : current.Image().pixels) EXPECT_EQ(p, 0xFF123456u);
+}
+
+TEST_F(Decoders, NothingAtPathOnlyWhenNothingIsThere) {
+    EXPECT_TRUE(orvane::NothingAtPath(L""));
+    EXPECT_TRUE(orvane::NothingAtPath(folder_ + L"absent.bmp"));
+    EXPECT_TRUE(orvane::NothingAtPath(folder_ + L"no-such-folder\\x.jpg"));
+    const std::wstring file = Write(L"present.bmp", orvane::EncodeBmp(Sample(2, 2), 24));
+    EXPECT_FALSE(orvane::NothingAtPath(file));
+    // A folder is something: decoding it tells the user what it is.
+    const std::wstring dir = folder_ + L"a folder.jpg";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    EXPECT_FALSE(orvane::NothingAtPath(dir));
+    // A file as a folder of the path: not there either.
+    EXPECT_TRUE(orvane::NothingAtPath(file + L"\\inside.bmp"));
+}
+
+TEST_F(Decoders, PictureExtensionsWhateverTheirCase) {
+    for (const wchar_t* name : {L"a.bmp", L"B.BMP", L"c.jpg", L"d.JPEG", L"e.Jpeg", L"f.ico", L"g.EMF", L"h.wmf",
+                                L"C:\\dossier.png\\image.bmp", L"\u00e9t\u00e9.jpg"})
+        EXPECT_TRUE(orvane::HasPictureExtension(name)) << win::Narrow(name);
+    for (const wchar_t* name : {L"", L"a.png", L"a.gif", L"noext", L"trailing.", L"a.bmp.txt", L"C:\\d.bmp\\file",
+                                L"a.jp", L"a.bmpx", L".bmpx"})
+        EXPECT_FALSE(orvane::HasPictureExtension(name)) << win::Narrow(name);
 }
 
 TEST_F(Decoders, PathsWithAccentsOtherScriptsAndBeyondMaxPath) {
