@@ -5,27 +5,28 @@
 # Default 20 seconds, every target. Exits non-zero when a target finds a
 # crash, a leak, undefined behaviour or a failed property; the input that
 # did it is kept in build/fuzz/artifacts/. The corpus grows in
-# build/fuzz/corpus/<target> from one run to the next.
+# build/fuzz/corpus/<target> from one run to the next. FUZZ_OUT names
+# another folder than build/fuzz, for runs that must not share one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-20}"
 [ $# -gt 0 ] && shift
-out="$root/build/fuzz"
-all_targets=(jpeg_decode_fuzz bmp_check_fuzz resample_fuzz)
+out="${FUZZ_OUT:-$root/build/fuzz}"
+all_targets=(jpeg_decode_fuzz bmp_check_fuzz resample_fuzz metafile_check_fuzz icon_check_fuzz)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
 CXX="${CXX_FUZZ:-clang++}"
 mkdir -p "$out/obj" "$out/artifacts" "$out/seeds"
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=undefined -I"$root/src" -I"$root/fuzz")
-core=(error image bmp_file resample jpeg_decoder)
 
 # ---------------------------------------------------------------- build
-# The core sources are compiled once with the fuzzing instrumentation
-# (-fsanitize=fuzzer-no-link), then linked with each target.
+# Every core source is compiled once with the fuzzing instrumentation
+# (-fsanitize=fuzzer-no-link) into one archive, from which each target
+# links only what it uses.
 objs=()
-for name in "${core[@]}"; do
-  src="$root/src/core/$name.cpp" obj="$out/obj/$name.o"
+for src in "$root"/src/core/*.cpp; do
+  obj="$out/obj/$(basename "$src" .cpp).o"
   stale=0
   [ -f "$obj" ] || stale=1
   for dep in "$src" "$root"/src/core/*.h; do [ "$dep" -nt "$obj" ] && stale=1; done
@@ -35,13 +36,25 @@ for name in "${core[@]}"; do
   fi
   objs+=("$obj")
 done
+# The archive is remade when an object is newer or the set of sources changed.
+lib="$out/obj/libcore.a"
+stale=0
+[ -f "$lib" ] || stale=1
+for obj in "${objs[@]}"; do [ "$obj" -nt "$lib" ] && stale=1; done
+if [ $stale -eq 0 ] && [ "$(ar t "$lib" | sort)" != "$(for o in "${objs[@]}"; do basename "$o"; done | sort)" ]; then
+  stale=1
+fi
+if [ $stale -eq 1 ]; then
+  rm -f "$lib"
+  ar rcs "$lib" "${objs[@]}"
+fi
 for t in "${targets[@]}"; do
   stale=0
   [ -f "$out/$t" ] || stale=1
-  for dep in "$root/fuzz/$t.cpp" "$root/fuzz/fuzz_support.h" "${objs[@]}"; do
+  for dep in "$root/fuzz/$t.cpp" "$root/fuzz/fuzz_support.h" "$lib"; do
     [ "$dep" -nt "$out/$t" ] && stale=1
   done
-  [ $stale -eq 1 ] && "$CXX" "${flags[@]}" "$root/fuzz/$t.cpp" "${objs[@]}" -ljpeg -o "$out/$t"
+  [ $stale -eq 1 ] && "$CXX" "${flags[@]}" "$root/fuzz/$t.cpp" "$lib" -ljpeg -o "$out/$t"
 done
 
 # ---------------------------------------------------------------- seeds
@@ -74,7 +87,19 @@ if [ ! -f "$seeds/.done" ] && command -v convert >/dev/null; then
   touch "$seeds/.done"
 fi
 
-declare -A seed_dir=([jpeg_decode_fuzz]=jpeg [bmp_check_fuzz]=bmp [resample_fuzz]=resample)
+# Metafiles and icons: the targets write their own seeds (sound files they
+# build byte by byte) when ORVANE_FUZZ_SEEDS names a folder.
+for pair in metafile_check_fuzz:metafile icon_check_fuzz:icon; do
+  t="${pair%%:*}" dir="$seeds/${pair#*:}"
+  case " ${targets[*]} " in *" $t "*) ;; *) continue ;; esac
+  if [ ! -d "$dir" ] || [ "$out/$t" -nt "$dir" ]; then
+    rm -rf "$dir" && mkdir -p "$dir"
+    ORVANE_FUZZ_SEEDS="$dir" "$out/$t" >/dev/null 2>&1 || { echo "!! $t could not write its seeds"; exit 1; }
+  fi
+done
+
+declare -A seed_dir=([jpeg_decode_fuzz]=jpeg [bmp_check_fuzz]=bmp [resample_fuzz]=resample
+                     [metafile_check_fuzz]=metafile [icon_check_fuzz]=icon)
 
 # ---------------------------------------------------------------- run
 status=0
