@@ -4,11 +4,41 @@
 
 #include <algorithm>
 
+#include "win32/dpi.h"
 #include "win32/handles.h"
 
 namespace orvane {
 
 namespace {
+
+// GetDpiForWindow exists from Windows 10 1607 on; importing it directly
+// would keep the program from starting on the earlier systems it supports.
+int WindowDpi(HWND hwnd) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = [] {
+        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+        FARPROC proc = user32 ? ::GetProcAddress(user32, "GetDpiForWindow") : nullptr;
+        return reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(proc));
+    }();
+    if (getDpiForWindow && hwnd)
+        if (const UINT dpi = getDpiForWindow(hwnd)) return static_cast<int>(dpi);
+    return win::SystemDpi();
+}
+
+// BeginPaint paired with EndPaint for the scope of a WM_PAINT.
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
+    HDC dc() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
 
 // Adapter for a control that is a child window of its own.
 class ChildWindowTarget : public DragTarget {
@@ -55,13 +85,13 @@ constexpr WPARAM kAnyButton = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
 
 }  // namespace
 
-TDragHandle::TDragHandle() = default;
+DragHandle::DragHandle() = default;
 
-TDragHandle::~TDragHandle() {
+DragHandle::~DragHandle() {
     if (!::IsRectEmpty(&feedback_)) EraseFeedback();
 }
 
-void TDragHandle::Create(HWND home, int left, int top) {
+void DragHandle::Create(HWND home, int left, int top) {
     home_ = home;
     bounds_ = {left, top, 24, 24};
     win::WindowClassSpec windowClass{L"TDragHandle"};
@@ -69,28 +99,37 @@ void TDragHandle::Create(HWND home, int left, int top) {
     windowClass.background = nullptr;  // nothing is erased: only the grips are drawn
     win::Window::Create(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24, 24,
                         home);
+    SetDpi(WindowDpi(home));
 }
 
-bool TDragHandle::IsAttached(const DragTarget& control) const {
+void DragHandle::SetDpi(int dpi) {
+    dpi_ = dpi > 0 ? dpi : 96;
+    // Never below the 96-DPI size: smaller grips would only be harder to hit.
+    gripSize_ = std::max(drag::kGripSize, ::MulDiv(drag::kGripSize, dpi_, 96));
+    if (parent_) InvalidateParentArea(bounds_);
+    if (hwnd()) ::InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+bool DragHandle::IsAttached(const DragTarget& control) const {
     return std::any_of(attached_.begin(), attached_.end(), [&](const Entry& e) { return e.target == &control; });
 }
 
-void TDragHandle::Attach(DragTarget& control) {
-    if (!control.ParentWindow()) throw EBadChild();
+void DragHandle::Attach(DragTarget& control) {
+    if (!control.ParentWindow()) throw NotAChildControl();
     if (IsAttached(control)) return;
     AttachEntry(Entry{&control, nullptr});
 }
 
-void TDragHandle::Attach(HWND control) {
+void DragHandle::Attach(HWND control) {
     auto target = std::make_unique<ChildWindowTarget>(control);
-    if (!::IsWindow(control) || !target->ParentWindow()) throw EBadChild();
+    if (!::IsWindow(control) || !target->ParentWindow()) throw NotAChildControl();
     for (const Entry& e : attached_)
         if (e.target->Window() == control) return;
     DragTarget* raw = target.get();
     AttachEntry(Entry{raw, std::move(target)});
 }
 
-void TDragHandle::AttachEntry(Entry entry) {
+void DragHandle::AttachEntry(Entry entry) {
     DragTarget& control = *entry.target;
     if (!attached_.empty() && control.ParentWindow() != parent_) DetachAll();
 
@@ -115,7 +154,7 @@ void TDragHandle::AttachEntry(Entry entry) {
     ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void TDragHandle::DetachAll() {
+void DragHandle::DetachAll() {
     CancelDrag();
     attached_.clear();
     locked_ = false;
@@ -132,7 +171,7 @@ void TDragHandle::DetachAll() {
     ::SetRectEmpty(&feedback_);
 }
 
-void TDragHandle::SetBounds(const drag::Bounds& b) {
+void DragHandle::SetBounds(const drag::Bounds& b) {
     const drag::Bounds old = bounds_;
     if (b == old) return;
     for (Entry& e : attached_) e.target->SetBounds(drag::FollowHandle(e.target->Bounds(), old, b));
@@ -140,12 +179,12 @@ void TDragHandle::SetBounds(const drag::Bounds& b) {
     ApplyWindowBounds(old);
 }
 
-void TDragHandle::SetLeft(int v) { SetBounds({v, bounds_.top, bounds_.width, bounds_.height}); }
-void TDragHandle::SetTop(int v) { SetBounds({bounds_.left, v, bounds_.width, bounds_.height}); }
-void TDragHandle::SetWidth(int v) { SetBounds({bounds_.left, bounds_.top, v, bounds_.height}); }
-void TDragHandle::SetHeight(int v) { SetBounds({bounds_.left, bounds_.top, bounds_.width, v}); }
+void DragHandle::SetLeft(int v) { SetBounds({v, bounds_.top, bounds_.width, bounds_.height}); }
+void DragHandle::SetTop(int v) { SetBounds({bounds_.left, v, bounds_.width, bounds_.height}); }
+void DragHandle::SetWidth(int v) { SetBounds({bounds_.left, bounds_.top, v, bounds_.height}); }
+void DragHandle::SetHeight(int v) { SetBounds({bounds_.left, bounds_.top, bounds_.width, v}); }
 
-void TDragHandle::ApplyWindowBounds(const drag::Bounds& oldBounds) {
+void DragHandle::ApplyWindowBounds(const drag::Bounds& oldBounds) {
     // A window cannot be narrower than nothing; the logical bounds keep the
     // value given so that a round trip through the handle loses nothing.
     // No bits are copied: what lay under the grips is the parent's to repaint.
@@ -157,55 +196,55 @@ void TDragHandle::ApplyWindowBounds(const drag::Bounds& oldBounds) {
     }
 }
 
-void TDragHandle::InvalidateParentArea(const drag::Bounds& b) const {
+void DragHandle::InvalidateParentArea(const drag::Bounds& b) const {
     if (!parent_) return;
     RECT r{b.left, b.top, b.left + std::max(b.width, 0), b.top + std::max(b.height, 0)};
     ::RedrawWindow(parent_, &r, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void TDragHandle::SetColor(COLORREF c) {
+void DragHandle::SetColor(COLORREF c) {
     color_ = c;
     if (parent_) InvalidateParentArea(bounds_);
     ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void TDragHandle::SetSecondaryColor(COLORREF c) {
+void DragHandle::SetSecondaryColor(COLORREF c) {
     secondaryColor_ = c;
     if (parent_) InvalidateParentArea(bounds_);
     ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-void TDragHandle::SetGrid(int x, int y) {
+void DragHandle::SetGrid(int x, int y) {
     gridX_ = std::max(x, 1);
     gridY_ = std::max(y, 1);
 }
 
-void TDragHandle::SetEnabled(bool enabled) {
+void DragHandle::SetEnabled(bool enabled) {
     enabled_ = enabled;
     ::EnableWindow(hwnd(), enabled ? TRUE : FALSE);
     if (!enabled) CancelDrag();
 }
 
-bool TDragHandle::Enabled() const { return enabled_; }
+bool DragHandle::Enabled() const { return enabled_; }
 
-void TDragHandle::SetVisible(bool visible) {
+void DragHandle::SetVisible(bool visible) {
     visible_ = visible;
     ::ShowWindow(hwnd(), visible ? SW_SHOWNA : SW_HIDE);
 }
 
-bool TDragHandle::Visible() const { return visible_; }
+bool DragHandle::Visible() const { return visible_; }
 
-void TDragHandle::TakeFocus() {
+void DragHandle::TakeFocus() {
     if (enabled_ && ::IsWindowVisible(hwnd())) ::SetFocus(hwnd());
 }
 
-void TDragHandle::PaintGrips(HDC dc, int originX, int originY) const {
+void DragHandle::PaintGrips(HDC dc, int originX, int originY) const {
     if (!visible_ || attached_.empty()) return;
     const bool one = attached_.size() == 1;
     win::GdiObject brush(::CreateSolidBrush(one ? color_ : secondaryColor_));
     for (const Entry& e : attached_) {
         drag::Rect grips[8];
-        const int n = drag::GripRects(drag::Widened(e.target->Bounds()), one, grips);
+        const int n = drag::GripRects(drag::Widened(e.target->Bounds()), one, grips, gripSize_);
         for (int i = 0; i < n; ++i) {
             RECT r{grips[i].left + originX, grips[i].top + originY, grips[i].right + originX,
                    grips[i].bottom + originY};
@@ -214,36 +253,35 @@ void TDragHandle::PaintGrips(HDC dc, int originX, int originY) const {
     }
 }
 
-void TDragHandle::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
-    PaintGrips(dc, -bounds_.left, -bounds_.top);
-    ::EndPaint(hwnd(), &ps);
+void DragHandle::Paint() {
+    const PaintScope paint(hwnd());
+    PaintGrips(paint.dc(), -bounds_.left, -bounds_.top);
 }
 
-bool TDragHandle::InsideAttachedControl(POINT p) const {
+bool DragHandle::InsideAttachedControl(POINT p) const {
     const drag::Point inParent{p.x + bounds_.left, p.y + bounds_.top};
     return std::any_of(attached_.begin(), attached_.end(),
                        [&](const Entry& e) { return drag::Widened(e.target->Bounds()).Contains(inParent); });
 }
 
-void TDragHandle::ShowCursorFor(drag::Cursor c) {
+void DragHandle::ShowCursorFor(drag::Cursor c) {
     cursor_ = locked_ ? ::LoadCursorW(nullptr, IDC_NO) : SystemCursor(c);
     ::SetCursor(cursor_);
 }
 
-bool TDragHandle::SetCursorMessage(LPARAM lp) {
+bool DragHandle::SetCursorMessage(LPARAM lp) {
     if (LOWORD(lp) != HTCLIENT) return false;
     ::SetCursor(cursor_ ? cursor_ : ::LoadCursorW(nullptr, IDC_ARROW));
     return true;
 }
 
-void TDragHandle::MouseMove(WPARAM keys, POINT p) {
+void DragHandle::MouseMove(WPARAM keys, POINT p) {
     const bool anyButton = (keys & kAnyButton) != 0;
     if (!anyButton && !dragging_ && ::GetCapture() == hwnd()) ::ReleaseCapture();
     if (!anyButton && !dragging_) {
-        const drag::Hit hit = attached_.size() == 1 ? drag::HitTest(p.x, p.y, bounds_.width, bounds_.height)
-                                                    : drag::Hit{};
+        const drag::Hit hit = attached_.size() == 1
+                                  ? drag::HitTest(p.x, p.y, bounds_.width, bounds_.height, gripSize_)
+                                  : drag::Hit{};
         mode_ = hit.mode;
         ShowCursorFor(hit.cursor);
     }
@@ -270,7 +308,7 @@ void TDragHandle::MouseMove(WPARAM keys, POINT p) {
     DrawFeedback(drag::ProspectiveBounds(mode_, q, drag::TableStart(mode_, start_), bounds_, gridX_, gridY_));
 }
 
-void TDragHandle::LeftButtonDown(WPARAM keys, POINT p) {
+void DragHandle::LeftButtonDown(WPARAM keys, POINT p) {
     if (!InsideAttachedControl(p)) {
         PassOn(WM_LBUTTONDOWN, keys, p);
         return;
@@ -279,13 +317,13 @@ void TDragHandle::LeftButtonDown(WPARAM keys, POINT p) {
     // The grip under the press, as the last hover found it; a press that
     // arrives without a hover before it (keyboard focus, synthetic input)
     // still resizes from the grip it lands on.
-    if (attached_.size() == 1) mode_ = drag::HitTest(p.x, p.y, bounds_.width, bounds_.height).mode;
+    if (attached_.size() == 1) mode_ = drag::HitTest(p.x, p.y, bounds_.width, bounds_.height, gripSize_).mode;
     start_ = {p.x, p.y};
     dragging_ = true;
     ::SetCapture(hwnd());
 }
 
-void TDragHandle::LeftButtonUp(WPARAM keys, POINT p) {
+void DragHandle::LeftButtonUp(WPARAM keys, POINT p) {
     if (!dragging_) {
         PassOn(WM_LBUTTONUP, keys, p);
         return;
@@ -304,15 +342,15 @@ void TDragHandle::LeftButtonUp(WPARAM keys, POINT p) {
     cursor_ = ::LoadCursorW(nullptr, IDC_ARROW);
     ::SetCursor(cursor_);
     if (::GetCapture() == hwnd()) ::ReleaseCapture();
-    if (OnMouseUp) OnMouseUp();
+    if (onDragEnd) onDragEnd();
 }
 
-void TDragHandle::PassOn(UINT msg, WPARAM keys, POINT p) {
+void DragHandle::PassOn(UINT msg, WPARAM keys, POINT p) {
     if (!parent_) return;
     const POINT inParent{p.x + bounds_.left, p.y + bounds_.top};
     for (HWND child = ::GetWindow(parent_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (child == hwnd() || !(::GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE)) continue;
-        if (dynamic_cast<TDragHandle*>(win::Window::FromHandle(child))) continue;
+        if (dynamic_cast<DragHandle*>(win::Window::FromHandle(child))) continue;
         RECT r{};
         ::GetWindowRect(child, &r);
         ::MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
@@ -325,7 +363,7 @@ void TDragHandle::PassOn(UINT msg, WPARAM keys, POINT p) {
     ::SendMessageW(parent_, msg, keys, PackPoint(inParent));
 }
 
-void TDragHandle::KeyDown(WPARAM key, LPARAM lp) {
+void DragHandle::KeyDown(WPARAM key, LPARAM lp) {
     switch (key) {
         case VK_LEFT:
         case VK_RIGHT:
@@ -339,7 +377,7 @@ void TDragHandle::KeyDown(WPARAM key, LPARAM lp) {
             if (key == VK_UP) --b.top;
             if (key == VK_DOWN) ++b.top;
             SetBounds(b);
-            if (OnNudge) OnNudge();
+            if (onNudge) onNudge();
             return;
         }
         case VK_ESCAPE:
@@ -355,35 +393,35 @@ void TDragHandle::KeyDown(WPARAM key, LPARAM lp) {
     Default(WM_KEYDOWN, key, lp);
 }
 
-void TDragHandle::CancelDrag() {
+void DragHandle::CancelDrag() {
     if (!dragging_) return;
     dragging_ = false;
     EraseFeedback();
     cursor_ = ::LoadCursorW(nullptr, IDC_ARROW);
 }
 
-void TDragHandle::DrawFeedback(const drag::Bounds& prospective) {
+void DragHandle::DrawFeedback(const drag::Bounds& prospective) {
     EraseFeedback();
     const drag::Rect area = drag::ControlArea(prospective);
     RECT r{area.left, area.top, area.right, area.bottom};
     ::MapWindowPoints(parent_, nullptr, reinterpret_cast<POINT*>(&r), 2);
     if (::IsRectEmpty(&r)) return;
-    HDC screen = ::GetDC(nullptr);
-    ::DrawFocusRect(screen, &r);
-    ::ReleaseDC(nullptr, screen);
+    const win::WindowDc screen(nullptr);
+    ::DrawFocusRect(screen.get(), &r);
     feedback_ = r;
 }
 
-void TDragHandle::EraseFeedback() {
+void DragHandle::EraseFeedback() {
     if (::IsRectEmpty(&feedback_)) return;
     // Exclusive-or drawing: the same rectangle again takes it away.
-    HDC screen = ::GetDC(nullptr);
-    ::DrawFocusRect(screen, &feedback_);
-    ::ReleaseDC(nullptr, screen);
+    {
+        const win::WindowDc screen(nullptr);
+        ::DrawFocusRect(screen.get(), &feedback_);
+    }
     ::SetRectEmpty(&feedback_);
 }
 
-LRESULT TDragHandle::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT DragHandle::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: Paint(); return 0;
@@ -398,10 +436,11 @@ LRESULT TDragHandle::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_RBUTTONUP: PassOn(msg, wp, PointOf(lp)); return Default(msg, wp, lp);  // Default asks for the menu
         case WM_MBUTTONUP: PassOn(msg, wp, PointOf(lp)); return 0;
-        case WM_CONTEXTMENU: if (OnContextMenu) OnContextMenu(PointOf(lp)); return 0;
+        case WM_CONTEXTMENU: if (onContextMenu) onContextMenu(PointOf(lp)); return 0;
         case WM_KEYDOWN: KeyDown(wp, lp); return 0;
         case WM_CAPTURECHANGED: if (reinterpret_cast<HWND>(lp) != hwnd()) CancelDrag(); return 0;
         case WM_CANCELMODE: CancelDrag(); if (::GetCapture() == hwnd()) ::ReleaseCapture(); return 0;
+        case WM_DPICHANGED_AFTERPARENT: SetDpi(WindowDpi(hwnd())); return 0;
         default: return Default(msg, wp, lp);
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
-// `TDragHandle`: a transparent child window that wraps controls of one parent
-// and lets the user move and resize them with the mouse (eight grips) or
-// nudge them with the arrow keys. Only the grips are painted; what lies
-// beneath shows through. The arithmetic lives in core/drag_math.h.
+// A transparent child window that wraps controls of one parent and lets the
+// user move and resize them with the mouse (eight grips) or nudge them with
+// the arrow keys. Only the grips are painted; what lies beneath shows
+// through. The arithmetic lives in core/drag_math.h. The window class is
+// named "TDragHandle": other programs and the end-to-end tests find the
+// handle by that name.
 #include <windows.h>
 
 #include <functional>
@@ -16,9 +18,9 @@
 namespace orvane {
 
 // Raised when a top-level window is offered to a handle.
-class EBadChild : public Error {
+class NotAChildControl : public Error {
 public:
-    EBadChild() : Error("Handles can not be attached to a Form!") {}
+    NotAChildControl() : Error("Handles can not be attached to a Form!") {}
 };
 
 // Something a handle can wrap: a child window, or a windowless control that
@@ -35,16 +37,17 @@ public:
     virtual HWND Window() const { return nullptr; }
 };
 
-class TDragHandle : public win::Window {
+class DragHandle : public win::Window {
 public:
-    TDragHandle();
-    ~TDragHandle() override;
+    DragHandle();
+    ~DragHandle() override;
 
     // Creates the window, 24 x 24, disabled and hidden, inside `home`: a child
-    // window always needs a parent, so a detached handle rests there.
+    // window always needs a parent, so a detached handle rests there. The
+    // grips take the DPI of `home`.
     void Create(HWND home, int left = 0, int top = 0);
 
-    // Wraps a control. Throws EBadChild for a top-level window. The handle
+    // Wraps a control. Throws NotAChildControl for a top-level window. The handle
     // keeps a reference: the target must outlive its attachment.
     void Attach(DragTarget& control);
     // Wraps a child window (the handle keeps its own adapter for it).
@@ -78,6 +81,14 @@ public:
     bool Locked() const { return locked_; }
     void SetLocked(bool locked) { locked_ = locked; }
 
+    // The grips and their hit areas are drag::kGripSize pixels at 96 DPI and
+    // scale with the DPI of the window the handle lies in. The handle follows
+    // WM_DPICHANGED_AFTERPARENT itself; a parent that handles WM_DPICHANGED
+    // passes the new DPI on (systems before Windows 10 send children nothing).
+    void SetDpi(int dpi);
+    int Dpi() const { return dpi_; }
+    int GripSize() const { return gripSize_; }
+
     bool Dragging() const { return dragging_; }
     drag::Mode DragMode() const { return mode_; }
     // Outline last drawn on the screen during a drag (screen coordinates);
@@ -96,14 +107,15 @@ public:
     // there whatever the order of the two paints.
     void PaintGrips(HDC dc, int originX, int originY) const;
 
-    // Raised when the left button is released at the end of a drag, once the
-    // new bounds are applied.
-    std::function<void()> OnMouseUp;
-    // Raised after an arrow key moved the handle (which raises no mouse-up).
-    std::function<void()> OnNudge;
+    // Raised when the left button is released at the end of a drag (a press
+    // over the control and its release, moved or not), once the new bounds
+    // are applied.
+    std::function<void()> onDragEnd;
+    // Raised after an arrow key moved the handle (which ends no drag).
+    std::function<void()> onNudge;
     // Raised for a context menu request over the handle, at a screen point
     // (-1, -1 from the keyboard).
-    std::function<void(POINT screen)> OnContextMenu;
+    std::function<void(POINT screen)> onContextMenu;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -148,6 +160,8 @@ private:
     drag::Mode mode_ = drag::Mode::Move;
     RECT feedback_{};
     HCURSOR cursor_ = nullptr;
+    int dpi_ = 96;
+    int gripSize_ = drag::kGripSize;
 };
 
 }  // namespace orvane

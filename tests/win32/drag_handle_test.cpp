@@ -66,7 +66,7 @@ protected:
         control = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 50, 40, 100, 60, parent.hwnd(), nullptr,
                                     ::GetModuleHandleW(nullptr), nullptr);
         handle.Create(parent.hwnd(), 104, 136);
-        handle.OnMouseUp = [this] { ++mouseUps; };
+        handle.onDragEnd = [this] { ++dragEnds; };
     }
     void TearDown() override { ::ReleaseCapture(); }
 
@@ -74,8 +74,8 @@ protected:
 
     Recorder parent;
     HWND control = nullptr;
-    TDragHandle handle;
-    int mouseUps = 0;
+    DragHandle handle;
+    int dragEnds = 0;
 };
 
 TEST_F(DragHandleTest, StartsSmallHiddenAndDisabledWithItsColours) {
@@ -95,7 +95,7 @@ TEST_F(DragHandleTest, AttachingAFormIsRefused) {
     try {
         handle.Attach(parent.hwnd());
         FAIL() << "a form was attached";
-    } catch (const EBadChild& e) {
+    } catch (const NotAChildControl& e) {
         EXPECT_STREQ(e.what(), "Handles can not be attached to a Form!");
     }
     EXPECT_EQ(handle.AttachedCount(), 0);
@@ -139,6 +139,51 @@ TEST_F(DragHandleTest, GripsArePaintedInColourAtCornersAndEdges) {
     EXPECT_EQ(::GetPixel(dc.get(), 100, 70), white);   // the middle stays clear
 }
 
+TEST_F(DragHandleTest, GripsAndTheirHitAreasScaleWithTheDpi) {
+    handle.Attach(control);
+    EXPECT_EQ(handle.Dpi(), 96);  // the test display's
+    EXPECT_EQ(handle.GripSize(), 5);
+    Send(WM_MOUSEMOVE, 0, 7, 7);
+    EXPECT_EQ(handle.DragMode(), drag::Mode::Move);  // off a 5-pixel grip
+
+    handle.SetDpi(120);
+    EXPECT_EQ(handle.GripSize(), 6);
+    handle.SetDpi(144);
+    EXPECT_EQ(handle.GripSize(), 8);
+    Send(WM_MOUSEMOVE, 0, 7, 7);
+    EXPECT_EQ(handle.DragMode(), drag::Mode::TopLeft);
+
+    handle.SetColor(RGB(255, 0, 0));
+    win::MemDc dc(::CreateCompatibleDC(nullptr));
+    win::GdiObject bmp(::CreateBitmap(300, 300, 1, 32, nullptr));
+    win::SelectGuard sel(dc.get(), bmp.get());
+    ::PatBlt(dc.get(), 0, 0, 300, 300, WHITENESS);
+    handle.PaintGrips(dc.get(), 0, 0);
+    // Widened control (48, 38) - (152, 102): 8-pixel corners, and the top
+    // edge grip from mx - 4 = 96 to 104.
+    const COLORREF red = RGB(255, 0, 0), white = RGB(255, 255, 255);
+    EXPECT_EQ(::GetPixel(dc.get(), 55, 45), red);
+    EXPECT_EQ(::GetPixel(dc.get(), 56, 38), white);
+    EXPECT_EQ(::GetPixel(dc.get(), 144, 94), red);
+    EXPECT_EQ(::GetPixel(dc.get(), 96, 38), red);
+    EXPECT_EQ(::GetPixel(dc.get(), 103, 45), red);
+    EXPECT_EQ(::GetPixel(dc.get(), 104, 38), white);
+    EXPECT_EQ(::GetPixel(dc.get(), 95, 38), white);
+
+    // A press on the wider grip without a hover before it resizes from that
+    // corner: a drag by (-10, -10) moves the control's corner by as much.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, 7, 7);
+    Send(WM_LBUTTONUP, 0, -3, -3);
+    EXPECT_EQ(handle.Bounds(), (drag::Bounds{38, 28, 115, 75}));
+    EXPECT_EQ(ChildBounds(control), (drag::Bounds{40, 30, 110, 70}));
+    EXPECT_EQ(dragEnds, 1);
+
+    // Told by the system that the parent's DPI changed, it asks its window.
+    ::SendMessageW(handle.hwnd(), WM_DPICHANGED_AFTERPARENT, 0, 0);
+    EXPECT_EQ(handle.Dpi(), 96);
+    EXPECT_EQ(handle.GripSize(), 5);
+}
+
 TEST_F(DragHandleTest, BoundsChangesCarryTheControl) {
     handle.Attach(control);
     handle.SetLeft(60);
@@ -164,10 +209,10 @@ TEST_F(DragHandleTest, MouseDragMovesTheControlAndRaisesMouseUpOnce) {
     EXPECT_EQ(fb.left - origin.x, 70);
     EXPECT_EQ(fb.top - origin.y, 55);
     EXPECT_EQ(fb.right - fb.left, 100);
-    EXPECT_EQ(mouseUps, 0);
+    EXPECT_EQ(dragEnds, 0);
     Send(WM_LBUTTONUP, 0, 70, 45);
     EXPECT_FALSE(handle.Dragging());
-    EXPECT_EQ(mouseUps, 1);
+    EXPECT_EQ(dragEnds, 1);
     EXPECT_TRUE(Empty(handle.FeedbackRect()));
     EXPECT_EQ(handle.Bounds(), (drag::Bounds{68, 53, 105, 65}));
     EXPECT_EQ(ChildBounds(control), (drag::Bounds{70, 55, 100, 60}));  // where the outline was
@@ -175,7 +220,7 @@ TEST_F(DragHandleTest, MouseDragMovesTheControlAndRaisesMouseUpOnce) {
     // A press and release without moving raises the event and moves nothing.
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 40, 40);
     Send(WM_LBUTTONUP, 0, 40, 40);
-    EXPECT_EQ(mouseUps, 2);
+    EXPECT_EQ(dragEnds, 2);
     EXPECT_EQ(handle.Bounds(), (drag::Bounds{68, 53, 105, 65}));
 }
 
@@ -196,7 +241,7 @@ TEST_F(DragHandleTest, GripDragResizesAndNeverBelowFive) {
     Send(WM_LBUTTONUP, 0, -40, -30);
     EXPECT_EQ(handle.Bounds().width, 5);
     EXPECT_EQ(handle.Bounds().height, 5);
-    EXPECT_EQ(mouseUps, 2);
+    EXPECT_EQ(dragEnds, 2);
 }
 
 TEST_F(DragHandleTest, PressesOutsideTheControlArePassedOnAndStartNoDrag) {
@@ -219,12 +264,12 @@ TEST_F(DragHandleTest, PressesOutsideTheControlArePassedOnAndStartNoDrag) {
     // A release without a drag goes the same way and raises nothing.
     Send(WM_LBUTTONUP, 0, 280, 180);
     EXPECT_EQ(sibling.got.size(), 2u);
-    EXPECT_EQ(mouseUps, 0);
+    EXPECT_EQ(dragEnds, 0);
 }
 
 TEST_F(DragHandleTest, ArrowKeysNudgeByOnePixelWithoutMouseUp) {
     int nudges = 0;
-    handle.OnNudge = [&] { ++nudges; };
+    handle.onNudge = [&] { ++nudges; };
     handle.Attach(control);
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_RIGHT, 0);
@@ -234,7 +279,7 @@ TEST_F(DragHandleTest, ArrowKeysNudgeByOnePixelWithoutMouseUp) {
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_LEFT, 0);
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(handle.Bounds(), (drag::Bounds{49, 38, 105, 65}));
-    EXPECT_EQ(mouseUps, 0);
+    EXPECT_EQ(dragEnds, 0);
     EXPECT_EQ(nudges, 5);
     ::SendMessageW(handle.hwnd(), WM_KEYDOWN, 'A', 0);  // other keys move nothing
     EXPECT_EQ(nudges, 5);
@@ -250,7 +295,7 @@ TEST_F(DragHandleTest, LostCaptureCancelsTheDragWithoutMoving) {
     EXPECT_TRUE(Empty(handle.FeedbackRect()));
     ::ReleaseCapture();
     EXPECT_EQ(handle.Bounds(), (drag::Bounds{48, 38, 105, 65}));
-    EXPECT_EQ(mouseUps, 0);
+    EXPECT_EQ(dragEnds, 0);
 }
 
 TEST_F(DragHandleTest, DetachAllReturnsToTheFirstState) {
