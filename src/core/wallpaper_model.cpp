@@ -8,6 +8,7 @@
 #include "core/composition.h"
 #include "core/error.h"
 #include "core/picture_list.h"
+#include "core/resample.h"
 
 namespace orvane {
 
@@ -101,7 +102,7 @@ void WallpaperModel::Save() {
     const WallpaperSettings& s = settings_;
     sys_.desktop.SetStartWithWindows(s.RunAtStartup);
     SaveFileNameValue(sys_.store, s);
-    if (!sys_.files.ReplaceFile(s.FileName, EncodeListFile(pictures_, sys_.files.ListCodec())))
+    if (!sys_.files.WriteWholeFile(s.FileName, EncodeListFile(pictures_, sys_.files.ListCodec())))
         throw Error(FormatMessage1("Impossible de créer le fichier %s", s.FileName));
     SaveRemainingValues(sys_.store, s);
 }
@@ -149,16 +150,60 @@ bool WallpaperModel::LoadCurrentPicture(const std::string& path) {
     // A missing file changes nothing, and neither does a folder whose name
     // ends like a picture (a folder search adds those too).
     if (path.empty() || sys_.files.NothingAt(path) || sys_.files.IsFolder(path)) return false;
-    Image32 decoded = sys_.files.Decode(path);  // on error the previous picture stays
-    current_.decoded = true;
+    // Kept no larger than the screen: enough for the preview and for a
+    // stretched wallpaper, and a photo of many megapixels does not stay in
+    // memory for the life of the program.
+    const DisplayInfo display = sys_.desktop.Display();
+    PictureFiles::PictureHeader header;
+    Image32 decoded = sys_.files.DecodeWithin(path, std::max(display.width, 1), std::max(display.height, 1), header);
+    current_.decoded = true;  // on error the previous picture stays
     current_.path = path;
-    current_.width = decoded.width;
-    current_.height = decoded.height;
-    current_.topLeft = decoded.empty() ? 0 : decoded.at(0, 0);
+    current_.width = header.width;
+    current_.height = header.height;
+    current_.topLeft = header.topLeft;
     current_.pixels = std::move(decoded);
     ++current_.version;
     ForEachObserver([](Observer& o) { o.OnCurrentPictureChanged(); });
     return true;
+}
+
+bool WallpaperModel::CurrentPixelsAreWhole() const {
+    return current_.pixels.width == current_.width && current_.pixels.height == current_.height;
+}
+
+Image32 WallpaperModel::WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft) {
+    const bool current = current_.decoded && current_.path == path;
+    if (settings_.WallPaperMode == 2) {
+        if (display.width <= 0 || display.height <= 0 || !PictureSizeAcceptable(display.width, display.height))
+            throw Error(FormatMessage1("Taille d'écran incorrecte (%s)",
+                                       std::to_string(display.width) + " x " + std::to_string(display.height)));
+        // The kept copy serves when it was made for this screen (or is the
+        // whole picture); after a change of screen size the picture is
+        // decoded again, so that the wallpaper is never a blurred rescale.
+        const bool fits = current && (CurrentPixelsAreWhole() ||
+                                      (current_.pixels.width == std::min(current_.width, display.width) &&
+                                       current_.pixels.height == std::min(current_.height, display.height)));
+        Image32 within;
+        const Image32* source = &current_.pixels;
+        topLeft = current_.topLeft;
+        if (!fits) {
+            PictureFiles::PictureHeader header;
+            within = sys_.files.DecodeWithin(path, display.width, display.height, header);
+            topLeft = header.topLeft;
+            source = &within;
+        }
+        if (source->width == display.width && source->height == display.height)
+            return source == &within ? std::move(within) : *source;
+        return Resample(*source, display.width, display.height);
+    }
+    // Centred and tiled: the picture at its own size.
+    if (current && CurrentPixelsAreWhole()) {
+        topLeft = current_.topLeft;
+        return current_.pixels;
+    }
+    Image32 whole = sys_.files.Decode(path);
+    topLeft = whole.empty() ? 0 : whole.at(0, 0);
+    return whole;
 }
 
 // ---------------------------------------------------------------- changes
@@ -235,28 +280,25 @@ void WallpaperModel::InstallPicture(std::size_t index) {
     // Nothing was ever decoded (the first file named is missing): there is
     // no picture to install, and the desktop keeps what it shows.
     if (!current_.decoded) return;
-    Compose(current_.path, true);
+    Compose(current_.path);
 }
 
-void WallpaperModel::Compose(const std::string& path, bool useCurrentPixels) {
+void WallpaperModel::Compose(const std::string& path) {
     const DisplayInfo display = sys_.desktop.Display();
     const std::string file = sys_.desktop.WallpaperFilePath();
     const Date today = sys_.clock.Today();
-    Image32 reloaded;
-    const Image32* picture = &current_.pixels;
-    std::uint32_t topLeft = current_.topLeft;
-    if (!useCurrentPixels || current_.path != path) {
-        reloaded = sys_.files.Decode(path);
-        picture = &reloaded;
-        topLeft = reloaded.empty() ? 0 : reloaded.at(0, 0);
+    std::uint32_t topLeft = 0;
+    Image32 bitmap = WallpaperSource(path, display, topLeft);
+    if (bitmap.empty()) throw Error("Aucune image n'est chargée : le fond d'écran reste inchangé");
+    if (settings_.Calendar) {
+        const int bitmapWidth = bitmap.width;
+        sys_.desktop.DrawOn(bitmap, [&](Canvas& canvas) {
+            DrawCalendarOnWallpaper(canvas, bitmapWidth, settings_, display.width, today, sys_.desktop.Names());
+        });
     }
-    const Image32 bitmap =
-        ComposeWallpaper(*picture, settings_, display.width, display.height, today, sys_.desktop.Names(),
-                         [this](Image32& image, const std::function<void(Canvas&)>& draw) {
-                             sys_.desktop.DrawOn(image, draw);
-                         });
     const std::vector<std::uint8_t> bytes = EncodeBmp(bitmap, display.bitsPerPixel);
-    if (!sys_.files.ReplaceFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+    bitmap = Image32();  // the file's bytes are all that is needed from here on
+    if (!sys_.files.WriteWholeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
         throw Error(FormatMessage1("Impossible de créer le fichier %s", file));
     sys_.desktop.ShowWallpaper(file, settings_.WallPaperMode);
     installed_ = true;
@@ -313,7 +355,7 @@ void WallpaperModel::OnDisplayChanged() {
         // The picture may have gone since: the wallpaper stays as it is, and
         // the next change says why if it still cannot be read.
         try {
-            if (sys_.files.IsFile(path)) Compose(path, false);
+            if (sys_.files.IsFile(path)) Compose(path);
         } catch (const std::exception&) {
         }
     });

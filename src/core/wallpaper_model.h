@@ -145,7 +145,11 @@ private:
     bool LoadCurrentPicture(const std::string& path);
     void ChooseNextPicture();
     void InstallPicture(std::size_t index);
-    void Compose(const std::string& path, bool useCurrentPixels);
+    void Compose(const std::string& path);
+    // The picture as the wallpaper takes it: at the screen's size when
+    // stretched, at its own otherwise; from the kept copy when it serves.
+    Image32 WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft);
+    bool CurrentPixelsAreWhole() const;
     void RunChange(const std::function<void()>& change);
     void SetRotation(bool on, std::uint32_t ms);
     void ArmMidnight();

@@ -41,16 +41,18 @@ public:
     };
     // The whole picture at its own size, upright.
     virtual Image32 Decode(const std::string& path) = 0;
-    // The picture resampled to exactly width x height (the stretched
-    // wallpaper); `header` receives its own size and top-left pixel. A decoder
-    // that can scale while decoding does so here.
-    virtual Image32 DecodeToSize(const std::string& path, int width, int height, PictureHeader& header) = 0;
+    // The picture no larger than maxWidth x maxHeight: each side longer than
+    // its limit is shrunk to it (area average), the others stay. `header`
+    // receives the picture's own size and top-left pixel. A decoder that can
+    // scale while decoding does so, and never holds the picture at its own
+    // size when it is larger.
+    virtual Image32 DecodeWithin(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header) = 0;
 
     // The list file.
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
     // Replaces the file whole, so that a reader never sees half of it and a
     // failure keeps the previous one. False on failure.
-    virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+    virtual bool WriteWholeFile(const std::string& path, std::string_view bytes) = 0;
     virtual std::string DefaultListFileName() = 0;
     virtual const AnsiCodec& ListCodec() = 0;
 };

@@ -14,6 +14,7 @@
 #include "core/icon_check.h"
 #include "core/jpeg_decoder.h"
 #include "core/metafile_check.h"
+#include "core/resample.h"
 #include "win32/dib_section.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
@@ -215,6 +216,36 @@ Image32 DecodePictureFile(const std::wstring& path) {
         // can get at the moment; the previous picture stays.
         Fail("Mémoire insuffisante pour charger l'image %s", path);
     }
+}
+
+Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxHeight, int& width, int& height,
+                                std::uint32_t& topLeft) {
+    const std::wstring kind = AsciiLower(ExtensionOf(path));
+    if (kind == L"jpg" || kind == L"jpeg") {
+        try {
+            const FileData file = ReadPictureFile(path);
+            const JpegInfo info = ReadJpegInfo(file.data(), file.size());
+            width = info.width;
+            height = info.height;
+            const int w = std::min(info.width, std::max(maxWidth, 1)), h = std::min(info.height, std::max(maxHeight, 1));
+            Image32 image = (w == info.width && h == info.height) ? DecodeJpeg(file.data(), file.size())
+                                                                  : DecodeJpegToSize(file.data(), file.size(), w, h);
+            topLeft = image.at(0, 0);
+            for (std::uint32_t& p : image.pixels) p |= 0xFF000000u;
+            topLeft |= 0xFF000000u;
+            return image;
+        } catch (const std::bad_alloc&) {
+            Fail("Mémoire insuffisante pour charger l'image %s", path);
+        }
+    }
+    // The other kinds are small by nature (a metafile is drawn at its size).
+    Image32 image = DecodePictureFile(path);
+    width = image.width;
+    height = image.height;
+    topLeft = image.empty() ? 0 : image.at(0, 0);
+    const int w = std::min(image.width, std::max(maxWidth, 1)), h = std::min(image.height, std::max(maxHeight, 1));
+    if (image.empty() || (w == image.width && h == image.height)) return image;
+    return Resample(image, w, h);
 }
 
 bool NothingAtPath(const std::wstring& path) {

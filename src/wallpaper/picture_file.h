@@ -2,6 +2,7 @@
 // Picture files decoded into plain 32-bit pixels of their own size. Bitmaps,
 // icons and metafiles are checked in the core, then drawn by the platform;
 // JPEG is decoded by the core.
+#include <cstdint>
 #include <string>
 
 #include "core/image.h"
@@ -13,6 +14,14 @@ namespace orvane {
 // Throws Error with the French text ("Extension de fichier graphique
 // inconnue (.%s)", "Le fichier %s est vide", "Erreur JPEG #%d", ...).
 Image32 DecodePictureFile(const std::wstring& path);
+
+// The picture no larger than maxWidth x maxHeight: a side longer than its
+// limit is shrunk to it, the others stay. A JPEG larger than the limits is
+// decoded at a reduced scale straight to that size, never at its own. The
+// picture's own size and its top-left pixel (0xAARRGGBB, upright) come back
+// in the last three arguments. The same errors as DecodePictureFile.
+Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxHeight, int& width, int& height,
+                                std::uint32_t& topLeft);
 
 // Nothing at all under that name: a missing file, or a folder chain or
 // drive that is not there. A folder, or a file that cannot be looked at, is

@@ -51,19 +51,17 @@ std::vector<std::string> WindowsPictureFiles::FindMatching(const std::string& fo
 
 Image32 WindowsPictureFiles::Decode(const std::string& path) { return DecodePictureFile(win::Widen(path)); }
 
-Image32 WindowsPictureFiles::DecodeToSize(const std::string& path, int width, int height, PictureHeader& header) {
-    Image32 full = DecodePictureFile(win::Widen(path));
-    header.width = full.width;
-    header.height = full.height;
-    header.topLeft = full.empty() ? 0 : full.at(0, 0);
-    return Resample(full, width, height);
+Image32 WindowsPictureFiles::DecodeWithin(const std::string& path, int maxWidth, int maxHeight,
+                                          PictureHeader& header) {
+    return DecodePictureFileWithin(win::Widen(path), maxWidth, maxHeight, header.width, header.height,
+                                   header.topLeft);
 }
 
 std::optional<std::string> WindowsPictureFiles::ReadWholeFile(const std::string& path) {
     return win::ReadWholeFile(win::Widen(path));
 }
 
-bool WindowsPictureFiles::ReplaceFile(const std::string& path, std::string_view bytes) {
+bool WindowsPictureFiles::WriteWholeFile(const std::string& path, std::string_view bytes) {
     return win::ReplaceFileAtomically(win::Widen(path), bytes);
 }
 

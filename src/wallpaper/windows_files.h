@@ -22,9 +22,9 @@ public:
     bool IsFolder(const std::string& path) override;
     std::vector<std::string> FindMatching(const std::string& folder, const char* pattern) override;
     Image32 Decode(const std::string& path) override;
-    Image32 DecodeToSize(const std::string& path, int width, int height, PictureHeader& header) override;
+    Image32 DecodeWithin(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header) override;
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
-    bool ReplaceFile(const std::string& path, std::string_view bytes) override;
+    bool WriteWholeFile(const std::string& path, std::string_view bytes) override;
     // piclist.cfg beside the program, or in the user's roaming application
     // data when the program's folder cannot be written (Program Files).
     std::string DefaultListFileName() override;

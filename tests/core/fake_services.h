@@ -3,6 +3,7 @@
 // files, desktop, clock, timers, error box and settings store. Shared by the
 // native model tests and the Windows-side window tests.
 #include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -64,7 +65,7 @@ public:
     std::map<std::string, std::vector<std::string>> matches;  // folder|pattern -> paths
     std::set<std::string> unwritable;
     std::vector<std::string> decoded;  // paths, in order
-    std::vector<std::pair<std::string, std::pair<int, int>>> decodedToSize;
+    std::vector<std::pair<std::string, std::pair<int, int>>> decodedWithin;
     std::string defaultList = "C:\\Orvane\\piclist.cfg";
     Utf8Codec codec;
 
@@ -82,20 +83,22 @@ public:
         if (it == pictures.end()) throw Error(FormatMessage1("Impossible d'ouvrir le fichier %s", p));
         return Image32(it->second.width, it->second.height, it->second.colour);
     }
-    Image32 DecodeToSize(const std::string& p, int w, int h, PictureHeader& header) override {
-        decodedToSize.push_back({p, {w, h}});
-        Image32 full = Decode(p);
-        header.width = full.width;
-        header.height = full.height;
-        header.topLeft = full.empty() ? 0 : full.at(0, 0);
-        return Image32(w, h, header.topLeft);
+    Image32 DecodeWithin(const std::string& p, int maxWidth, int maxHeight, PictureHeader& header) override {
+        decodedWithin.push_back({p, {maxWidth, maxHeight}});
+        if (auto f = failing.find(p); f != failing.end()) throw Error(f->second);
+        auto it = pictures.find(p);
+        if (it == pictures.end()) throw Error(FormatMessage1("Impossible d'ouvrir le fichier %s", p));
+        header.width = it->second.width;
+        header.height = it->second.height;
+        header.topLeft = it->second.colour;
+        return Image32(std::min(header.width, maxWidth), std::min(header.height, maxHeight), it->second.colour);
     }
     std::optional<std::string> ReadWholeFile(const std::string& p) override {
         auto it = files.find(p);
         if (it == files.end()) return std::nullopt;
         return it->second;
     }
-    bool ReplaceFile(const std::string& p, std::string_view bytes) override {
+    bool WriteWholeFile(const std::string& p, std::string_view bytes) override {
         if (unwritable.count(p)) return false;
         files[p] = std::string(bytes);
         return true;

@@ -163,7 +163,7 @@ TEST_F(WallpaperModelTest, AMissingFileOrAFolderNamedLikeAPictureKeepsThePreviou
     EXPECT_EQ(model.Settings().Number, 2);
     // The wallpaper is composed again from the picture that was current.
     EXPECT_EQ(rig.desktop.shown.size(), shownBefore + 2);
-    EXPECT_EQ(std::count(rig.files.decoded.begin(), rig.files.decoded.end(), "C:\\x.bmp"), 0);
+    for (const auto& d : rig.files.decodedWithin) EXPECT_NE(d.first, "C:\\x.bmp");
 }
 
 TEST_F(WallpaperModelTest, TheRotationTickChangesAndRearmsAsTheUserLastChose) {
@@ -221,7 +221,9 @@ TEST_F(WallpaperModelTest, ANewDayRecomposesTheSamePictureWithoutMovingAnything)
     ASSERT_EQ(rig.desktop.shown.size(), shown + 1);
     EXPECT_EQ(model.ShownDate().day, 10);
     EXPECT_EQ(model.Settings().Number, 1);
-    EXPECT_EQ(rig.files.decoded.back(), "C:\\b.bmp");
+    // From the copy kept of the same picture: nothing decoded again.
+    EXPECT_EQ(rig.files.decodedWithin.size(), 1u);
+    EXPECT_TRUE(rig.files.decoded.empty());
     EXPECT_EQ(rig.store.writes.size(), writes);
     EXPECT_EQ(rig.timers.running[ModelTimer::Rotation], 3600000u);
     // Only the midnight timer was armed again.
@@ -235,17 +237,38 @@ TEST_F(WallpaperModelTest, ANewDayRecomposesTheSamePictureWithoutMovingAnything)
     EXPECT_EQ(rig.desktop.shown.size(), shown + 1);
 }
 
-TEST_F(WallpaperModelTest, APictureGoneByTheNextDayLeavesTheWallpaperQuietly) {
-    StartWith({"C:\\a.bmp"}, {{"Calendar", "1"}});
-    const auto shown = rig.desktop.shown.size();
+TEST_F(WallpaperModelTest, APictureGoneOrDamagedByTheNextDayLeavesTheWallpaperQuietly) {
+    // Centred, and larger than the screen: the copy kept for the preview
+    // cannot make the wallpaper, the file has to be read again.
+    rig.files.pictures["C:\\a.bmp"] = {100, 100, 0xFF336699u};
+    StartWith({"C:\\a.bmp"}, {{"Calendar", "1"}, {"WallPaperMode", "1"}});
+    ASSERT_EQ(rig.desktop.shown.size(), 1u);
     rig.files.pictures.erase("C:\\a.bmp");
     rig.clock.today = Date{2027, 1, 1};
     model.OnClockChanged();
-    rig.files.pictures["C:\\a.bmp"] = {};
     rig.files.failing["C:\\a.bmp"] = "Erreur JPEG #53";  // back, but damaged
     model.OnClockChanged();
-    EXPECT_EQ(rig.desktop.shown.size(), shown);
+    EXPECT_EQ(rig.desktop.shown.size(), 1u);
     EXPECT_TRUE(rig.errors.texts.empty());
+    EXPECT_EQ(model.ShownDate().year, 2026);
+}
+
+TEST_F(WallpaperModelTest, TheKeptCopyIsNoLargerThanTheScreenAndTheWallpaperComesFromTheRightSource) {
+    rig.files.pictures["C:\\grande.jpg"] = {6000, 30, 0xFF102030u};
+    StartWith({"C:\\grande.jpg"}, {{"WallPaperMode", "2"}});
+    EXPECT_EQ(model.PictureWidth(), 6000);
+    EXPECT_EQ(model.PictureHeight(), 30);
+    EXPECT_EQ(model.PicturePixels().width, 64);  // the screen's width, the picture's own height
+    EXPECT_EQ(model.PicturePixels().height, 30);
+    EXPECT_EQ(model.TopLeftPixel(), 0xFF102030u);
+    EXPECT_TRUE(rig.files.decoded.empty());  // never decoded whole for a stretched wallpaper
+    EXPECT_EQ(BitmapSize(WallpaperBytes()), std::make_pair(64, 48));
+
+    // Centred: the wallpaper needs the picture at its own size, read again.
+    model.MutableSettingsForTests().WallPaperMode = 1;
+    model.Apply(0);
+    EXPECT_EQ(rig.files.decoded, std::vector<std::string>{"C:\\grande.jpg"});
+    EXPECT_EQ(BitmapSize(WallpaperBytes()), std::make_pair(6000, 30));
 }
 
 TEST_F(WallpaperModelTest, ANewScreenSizeRecomposesAtThatSize) {
@@ -284,6 +307,22 @@ TEST_F(WallpaperModelTest, AnUnreadableDialogFieldKeepsTheValuesBeforeItAndSaves
     EXPECT_THROW(model.ApplyDialog(controls), Error);
     EXPECT_TRUE(model.Settings().RunAtStartup);
     EXPECT_EQ(rig.store.writes.size(), writes);
+}
+
+TEST_F(WallpaperModelTest, TheSameIntervalConfirmedAgainLeavesTheCountdownAloneAndANewOneRestartsIt) {
+    StartWith({"C:\\a.bmp"}, {{"RunMode", "1"}, {"Interval", "30000"}});
+    ASSERT_EQ(rig.timers.running[ModelTimer::Rotation], 30000000u);
+    const int starts = rig.timers.starts;
+    ParamControlState controls;
+    FillParamControls(model.Settings(), controls);  // 8 h 20 mn: the same 30000 s
+    model.ApplyDialog(controls);
+    EXPECT_EQ(rig.timers.starts, starts);
+    EXPECT_EQ(rig.timers.running[ModelTimer::Rotation], 30000000u);
+    controls.Edit1 = "1";
+    controls.Edit2 = "30";
+    model.ApplyDialog(controls);
+    EXPECT_EQ(rig.timers.starts, starts + 1);
+    EXPECT_EQ(rig.timers.running[ModelTimer::Rotation], 5400000u);
 }
 
 }  // namespace
