@@ -205,13 +205,13 @@ void DragHandle::InvalidateParentArea(const drag::Bounds& b) const {
 void DragHandle::SetColor(COLORREF c) {
     color_ = c;
     if (parent_) InvalidateParentArea(bounds_);
-    ::InvalidateRect(hwnd(), nullptr, FALSE);
+    if (hwnd()) ::InvalidateRect(hwnd(), nullptr, FALSE);  // null would mean every window
 }
 
 void DragHandle::SetSecondaryColor(COLORREF c) {
     secondaryColor_ = c;
     if (parent_) InvalidateParentArea(bounds_);
-    ::InvalidateRect(hwnd(), nullptr, FALSE);
+    if (hwnd()) ::InvalidateRect(hwnd(), nullptr, FALSE);  // null would mean every window
 }
 
 void DragHandle::SetGrid(int x, int y) {

@@ -83,8 +83,9 @@ public:
 
     // The grips and their hit areas are drag::kGripSize pixels at 96 DPI and
     // scale with the DPI of the window the handle lies in. The handle follows
-    // WM_DPICHANGED_AFTERPARENT itself; a parent that handles WM_DPICHANGED
-    // passes the new DPI on (systems before Windows 10 send children nothing).
+    // WM_DPICHANGED_AFTERPARENT itself, but only per-monitor awareness v2
+    // (Windows 10 1703 on) sends that to child windows: a parent that handles
+    // WM_DPICHANGED passes the new DPI on.
     void SetDpi(int dpi);
     int Dpi() const { return dpi_; }
     int GripSize() const { return gripSize_; }

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/calendar.h"
+#include "core/image.h"
 #include "core/resample.h"
-#include "wallpaper/main_window.h"
 #include "wallpaper/resources/resource_ids.h"
+#include "win32/dib_section.h"
 #include "win32/dpi.h"
 #include "win32/gdi_canvas.h"
 #include "win32/handles.h"
@@ -20,67 +22,11 @@ namespace orvane {
 
 namespace {
 
-BITMAPINFO TopDown32(int width, int height) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;  // rows top to bottom, as Image32 holds them
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
-}
-
-// A 32-bit top-down DIB section selected into its own memory DC.
-struct DibSurface {
-    win::MemDc dc;
-    win::GdiObject bitmap;
-    HGDIOBJ previous = nullptr;
-    std::uint32_t* bits = nullptr;
-    int width = 0;
-    int height = 0;
-
-    DibSurface() = default;
-    DibSurface(const DibSurface&) = delete;
-    DibSurface& operator=(const DibSurface&) = delete;
-    ~DibSurface() { Release(); }
-
-    void Release() {
-        if (dc && previous) ::SelectObject(dc.get(), previous);
-        previous = nullptr;
-        bitmap.reset();
-        dc.reset();
-        bits = nullptr;
-        width = height = 0;
-    }
-
-    // Keeps the surface when the size is already right. False when the
-    // system refuses the bitmap (out of memory): nothing is drawn then.
-    bool Ensure(int w, int h) {
-        if (dc && w == width && h == height) return true;
-        Release();
-        if (w <= 0 || h <= 0) return false;
-        BITMAPINFO bi = TopDown32(w, h);
-        void* raw = nullptr;
-        win::GdiObject bmp(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &raw, nullptr, 0));
-        win::MemDc mem(::CreateCompatibleDC(nullptr));
-        if (!bmp || !mem || !raw) return false;
-        previous = ::SelectObject(mem.get(), bmp.get());
-        dc = std::move(mem);
-        bitmap = std::move(bmp);
-        bits = static_cast<std::uint32_t*>(raw);
-        width = w;
-        height = h;
-        return true;
-    }
-};
-
-// The overlay `Image1`: a windowless control that the preview paints itself,
-// so that the calendar can be composited over the picture with white shown
-// as transparent.
-class OverlayImage : public DragTarget {
+// A windowless control that the preview paints itself, so that the calendar
+// can be composited over the picture with white shown as transparent.
+class CalendarOverlay : public DragTarget {
 public:
-    explicit OverlayImage(HWND& owner) : owner_(owner) {}
+    explicit CalendarOverlay(const HWND& owner) : owner_(owner) {}
     HWND ParentWindow() const override { return owner_; }
     drag::Bounds Bounds() const override { return bounds_; }
     void SetBounds(const drag::Bounds& b) override {
@@ -103,8 +49,24 @@ public:
     }
 
 private:
-    HWND& owner_;
-    drag::Bounds bounds_{232, 184, 145, 73};  // design bounds
+    const HWND& owner_;  // the preview's window, set once it exists
+    drag::Bounds bounds_{232, 184, 145, 73};  // where the window's design put it
+};
+
+// BeginPaint paired with EndPaint for the scope of a WM_PAINT.
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
+    HDC dc() const { return dc_; }
+    const RECT& area() const { return ps_.rcPaint; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
 };
 
 // Common dialogs disable only their owner; the program's other windows are
@@ -181,98 +143,114 @@ std::uint32_t Composite(std::uint32_t onWhite, std::uint32_t onBlack, std::uint3
     return out;
 }
 
-win::Menu BuildPopupMenu() {
-    HMENU fontes = ::CreatePopupMenu();
-    ::AppendMenuW(fontes, MF_STRING, kMois1, L"&Mois");
-    ::AppendMenuW(fontes, MF_STRING, kJourdelasemaine1, L"&Jour de la semaine");
-    ::AppendMenuW(fontes, MF_STRING, kJour1, L"J&our");
-    HMENU couleurs = ::CreatePopupMenu();
-    ::AppendMenuW(couleurs, MF_STRING, kMois2, L"&Mois");
-    ::AppendMenuW(couleurs, MF_STRING, kJourdelasemaine2, L"&Jour de la semaine");
-    ::AppendMenuW(couleurs, MF_STRING, kJour2, L"J&our");
-    ::AppendMenuW(couleurs, MF_STRING, kJourcourrant1, L"Jour &courrant");
-    ::AppendMenuW(couleurs, MF_STRING, kFondnormal1, L"Fond &normal");
-    ::AppendMenuW(couleurs, MF_STRING, kFondfrie1, L"Fond &férie");
-    ::AppendMenuW(couleurs, MF_STRING, kWeekEnd1, L"&Week End");
-    HMENU position = ::CreatePopupMenu();
-    ::AppendMenuW(position, MF_STRING, kEnhautgauche1, L"En haut à &gauche");
-    ::AppendMenuW(position, MF_STRING, kEnhautdroite1, L"En haut à &droite");
-    ::AppendMenuW(position, MF_STRING, kEnbasgaauche1, L"En bas à g&auche");
-    ::AppendMenuW(position, MF_STRING, kEnbasdroite1, L"En bas à d&roite");
-    // The root menu owns the sub-menus: destroying it destroys them.
+// A sub-menu goes to its parent only once appended: until then it is ours to
+// destroy, afterwards the parent's.
+void AppendSubMenu(HMENU parent, win::Menu sub, const wchar_t* text) {
+    if (::AppendMenuW(parent, MF_POPUP, reinterpret_cast<UINT_PTR>(sub.get()), text)) sub.release();
+}
+
+win::Menu BuildCalendarMenu() {
+    using C = PreviewWindow::Command;
+    win::Menu fonts(::CreatePopupMenu());
+    ::AppendMenuW(fonts.get(), MF_STRING, C::kMonthFontCommand, L"&Mois");
+    ::AppendMenuW(fonts.get(), MF_STRING, C::kWeekdayFontCommand, L"&Jour de la semaine");
+    ::AppendMenuW(fonts.get(), MF_STRING, C::kDayNumberFontCommand, L"J&our");
+    win::Menu colours(::CreatePopupMenu());
+    ::AppendMenuW(colours.get(), MF_STRING, C::kMonthColourCommand, L"&Mois");
+    ::AppendMenuW(colours.get(), MF_STRING, C::kWeekdayColourCommand, L"&Jour de la semaine");
+    ::AppendMenuW(colours.get(), MF_STRING, C::kDayNumberColourCommand, L"J&our");
+    ::AppendMenuW(colours.get(), MF_STRING, C::kTodayColourCommand, L"Jour &courrant");
+    ::AppendMenuW(colours.get(), MF_STRING, C::kNormalDayColourCommand, L"Fond &normal");
+    ::AppendMenuW(colours.get(), MF_STRING, C::kNonWorkDayColourCommand, L"Fond &férie");
+    ::AppendMenuW(colours.get(), MF_STRING, C::kWeekEndColourCommand, L"&Week End");
+    win::Menu corners(::CreatePopupMenu());
+    ::AppendMenuW(corners.get(), MF_STRING, C::kTopLeftCommand, L"En haut à &gauche");
+    ::AppendMenuW(corners.get(), MF_STRING, C::kTopRightCommand, L"En haut à &droite");
+    ::AppendMenuW(corners.get(), MF_STRING, C::kBottomLeftCommand, L"En bas à g&auche");
+    ::AppendMenuW(corners.get(), MF_STRING, C::kBottomRightCommand, L"En bas à d&roite");
     win::Menu root(::CreatePopupMenu());
-    ::AppendMenuW(root.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(fontes), L"&Fontes");
-    ::AppendMenuW(root.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(couleurs), L"&Couleurs");
-    ::AppendMenuW(root.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(position), L"&Position");
+    AppendSubMenu(root.get(), std::move(fonts), L"&Fontes");
+    AppendSubMenu(root.get(), std::move(colours), L"&Couleurs");
+    AppendSubMenu(root.get(), std::move(corners), L"&Position");
     return root;
 }
 
 }  // namespace
 
-struct TPreview::Impl {
+struct PreviewWindow::Impl {
     HWND self = nullptr;  // the preview's window, for the overlay
-    TDragHandle handle;
-    OverlayImage image1{self};
+    DragHandle handle;
+    CalendarOverlay overlay{self};
     SIZE overlaySize{0, 0};
-    win::Menu popup;
-    LOGFONTW fontDialogFont{};
-    COLORREF colorDialogColor = RGB(0, 0, 0);
+    win::Menu menu;
+    LOGFONTW lastFont{};  // the font dialog's, kept between its uses
+    COLORREF lastColour = RGB(0, 0, 0);
 
-    DibSurface buffer;          // the off-screen picture of the whole client area
-    DibSurface overlay;         // the visible part of the calendar, on white
-    DibSurface overlayOnBlack;  // the same, on black
-    Image32 scaled;             // the picture resampled to the client size
-    std::uint64_t pictureVersion = 1;
-    std::uint64_t scaledVersion = 0;
+    win::DibSurface buffer;          // the off-screen picture of the whole client area
+    win::DibSurface overlayOnWhite;  // the visible part of the calendar, on white
+    win::DibSurface overlayOnBlack;  // the same, on black
+    Image32 scaled;                  // the picture resampled to the client size
+    std::uint64_t scaledVersion = 0;  // the model's PictureVersion it was made from
     bool inSizeMove = false;
     SIZE lastClient{-1, -1};
 
     Impl() {
-        fontDialogFont.lfHeight = -11;
-        fontDialogFont.lfWeight = FW_NORMAL;
-        fontDialogFont.lfCharSet = DEFAULT_CHARSET;
-        std::wcscpy(fontDialogFont.lfFaceName, L"MS Sans Serif");
+        lastFont.lfHeight = -11;
+        lastFont.lfWeight = FW_NORMAL;
+        lastFont.lfCharSet = DEFAULT_CHARSET;
+        std::wcscpy(lastFont.lfFaceName, L"MS Sans Serif");
+    }
+
+    void DropSurfaces() {
+        buffer = win::DibSurface();
+        overlayOnWhite = win::DibSurface();
+        overlayOnBlack = win::DibSurface();
+        scaled = Image32();
+        scaledVersion = 0;
     }
 };
 
-TPreview::TPreview(TfrmMain& main) : main_(main), impl_(std::make_unique<Impl>()) {
-    FontDialog1 = &RunFontDialog;
-    ColorDialog1 = &RunColorDialog;
+PreviewWindow::PreviewWindow(WallpaperModel& model) : model_(model), impl_(std::make_unique<Impl>()) {
+    chooseFont = &RunFontDialog;
+    chooseColour = &RunColorDialog;
+    model_.AddObserver(*this);
 }
 
-TPreview::~TPreview() {
+PreviewWindow::~PreviewWindow() {
+    model_.RemoveObserver(*this);
     // Members go before the base: the handle's window is destroyed with
     // impl_, while this window still exists; it lets go of the overlay first.
     impl_->handle.DetachAll();
 }
 
-void TPreview::CreateHidden() {
+void PreviewWindow::Create() {
     win::WindowClassSpec windowClass{L"TPreview"};
     windowClass.background = nullptr;  // every pixel comes from the off-screen picture
     windowClass.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
     windowClass.smallIcon = windowClass.icon;
-    Create(windowClass, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT, win::Scale(402),
-           win::Scale(298), nullptr);
-    impl_->self = hwnd();
-    impl_->popup = BuildPopupMenu();
-    impl_->handle.Create(hwnd(), 104, 136);
-    impl_->handle.OnMouseUp = [this] { DragHandle1MouseUp(); };
-    impl_->handle.OnContextMenu = [this](POINT p) { OnContextMenu(p); };
+    win::Window::Create(windowClass, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT,
+                        win::Scale(402), win::Scale(298), nullptr);
+    Impl& m = *impl_;
+    m.self = hwnd();
+    m.menu = BuildCalendarMenu();
+    m.handle.Create(hwnd(), 104, 136);
+    m.handle.onDragEnd = [this] { StoreCalendarMovedByUser(); };
+    m.handle.onContextMenu = [this](POINT p) { OpenCalendarMenu(p); };
     // A nudge with the arrow keys is a move like a drag: without this the
     // calendar would jump back to the stored rectangle at the next showing.
-    impl_->handle.OnNudge = [this] { DragHandle1MouseUp(); };
+    m.handle.onNudge = [this] { StoreCalendarMovedByUser(); };
     RECT c{};
     ::GetClientRect(hwnd(), &c);
-    impl_->lastClient = {c.right, c.bottom};
+    m.lastClient = {c.right, c.bottom};
 }
 
-TDragHandle& TPreview::DragHandle1() { return impl_->handle; }
-HMENU TPreview::PopupMenu1() const { return impl_->popup.get(); }
-drag::Bounds TPreview::Image1Bounds() const { return impl_->image1.Bounds(); }
-bool TPreview::Image1Visible() const { return impl_->image1.visible; }
-SIZE TPreview::OverlaySize() const { return impl_->overlaySize; }
+DragHandle& PreviewWindow::CalendarHandle() { return impl_->handle; }
+HMENU PreviewWindow::CalendarMenu() const { return impl_->menu.get(); }
+drag::Bounds PreviewWindow::CalendarOverlayBounds() const { return impl_->overlay.Bounds(); }
+bool PreviewWindow::CalendarOverlayVisible() const { return impl_->overlay.visible; }
+SIZE PreviewWindow::OverlaySize() const { return impl_->overlaySize; }
 
-SIZE TPreview::OuterSize() const {
+SIZE PreviewWindow::OuterSize() const {
     RECT r{};
     if (::IsIconic(hwnd())) {
         WINDOWPLACEMENT wp{};
@@ -285,23 +263,21 @@ SIZE TPreview::OuterSize() const {
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-// ---- placement ----------------------------------------------------------------
+// ---- placement and showing ------------------------------------------------------
 
-void TPreview::SetPos() {
-    RECT m{};
-    ::GetWindowRect(main_.hwnd(), &m);
+void PreviewWindow::PlaceBeside(const RECT& mainWindowRect) {
     const SIZE outer = OuterSize();
     SetPosInput in;
-    in.mainLeft = m.left;
-    in.mainTop = m.top;
-    in.mainWidth = m.right - m.left;
+    in.mainLeft = mainWindowRect.left;
+    in.mainTop = mainWindowRect.top;
+    in.mainWidth = mainWindowRect.right - mainWindowRect.left;
     in.previewWidth = outer.cx;
     in.previewHeight = outer.cy;
     in.screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
     in.screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
-    if (pictures_.HasPicture()) {
-        in.pictureWidth = pictures_.Image().width;
-        in.pictureHeight = pictures_.Image().height;
+    if (model_.HasPicture()) {
+        in.pictureWidth = model_.PictureWidth();
+        in.pictureHeight = model_.PictureHeight();
     }
     const WindowPlace p = ComputeSetPos(in);
     if (::IsIconic(hwnd()) || ::IsZoomed(hwnd())) {
@@ -317,246 +293,270 @@ void TPreview::SetPos() {
     ::SetWindowPos(hwnd(), nullptr, p.left, p.top, p.width, p.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TPreview::ShowPreview() { ::ShowWindow(hwnd(), SW_SHOW); }
-void TPreview::HidePreview() { ::ShowWindow(hwnd(), SW_HIDE); }
-bool TPreview::Visible() const { return ::IsWindowVisible(hwnd()) != FALSE; }
-void TPreview::Close() { ::SendMessageW(hwnd(), WM_CLOSE, 0, 0); }
+void PreviewWindow::ShowPreview() { ::ShowWindow(hwnd(), SW_SHOW); }
+void PreviewWindow::HidePreview() { ::ShowWindow(hwnd(), SW_HIDE); }
+bool PreviewWindow::Visible() const { return ::IsWindowVisible(hwnd()) != FALSE; }
+void PreviewWindow::Close() { ::SendMessageW(hwnd(), WM_CLOSE, 0, 0); }
 
-// ---- current picture --------------------------------------------------------
-
-void TPreview::LoadPreviewPicture(const std::wstring& path) {
-    if (pictures_.Load(path)) CurrentPictureChanged();
+void PreviewWindow::HideAndTellOwner() {
+    ::ShowWindow(hwnd(), SW_HIDE);
+    if (onClosed) onClosed();
 }
 
-void TPreview::CurrentPictureChanged() {
-    ++impl_->pictureVersion;
+// ---- the model's news -------------------------------------------------------------
+
+void PreviewWindow::OnCurrentPictureChanged() {
     impl_->scaled = Image32();
-    if (pictures_.HasPicture()) impl_->handle.SetColor(ComplementColour(pictures_.TopLeftPixel()));
-    ::InvalidateRect(hwnd(), nullptr, FALSE);
+    if (model_.HasPicture()) impl_->handle.SetColor(ComplementColour(model_.TopLeftPixel()));
+    // Before Create there is nothing to repaint (and a null window would
+    // invalidate every window of the desktop).
+    if (hwnd()) ::InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void PreviewWindow::OnSettingsApplied(bool calendarWasOn) {
+    const bool calendar = model_.Settings().Calendar;
+    SetCalendarVisible(calendar);
+    if (!Visible() || !calendar) return;
+    // A calendar switched on just now has its handle still at its initial
+    // bounds: place it from the stored rectangle first, so that taking the
+    // rectangle back keeps the user's one.
+    if (!calendarWasOn) PlaceHandleAtStoredRect();
+    StoreHandleRect();
+    AttachHandleToOverlay();
+    RepaintNow();
 }
 
 // ---- calendar rectangle -----------------------------------------------------
 
-PreviewScale TPreview::ComputePreviewScale() const {
+PreviewScale PreviewWindow::CurrentScale() const {
     const SIZE outer = OuterSize();
-    return orvane::ComputePreviewScale(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), outer.cx,
-                                       outer.cy);
+    return ComputePreviewScale(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), outer.cx, outer.cy);
 }
 
-void TPreview::ShowCalendarRect() {
-    const WallpaperSettings& s = main_.WallpaperSettings;
-    const drag::Bounds b = CalendarToHandle({s.CalL, s.CalT, s.CalR, s.CalB}, ComputePreviewScale());
-    TDragHandle& h = impl_->handle;
+void PreviewWindow::PlaceHandleAtStoredRect() {
+    const WallpaperSettings& s = model_.Settings();
+    const drag::Bounds b = CalendarToHandle({s.CalL, s.CalT, s.CalR, s.CalB}, CurrentScale());
+    // One side at a time, left and width first: the overlay follows each change.
+    DragHandle& h = impl_->handle;
     h.SetLeft(b.left);
     h.SetWidth(b.width);
     h.SetTop(b.top);
     h.SetHeight(b.height);
 }
 
-void TPreview::StoreCalendarRect() {
-    const CalendarRect c = HandleToCalendar(impl_->handle.Bounds(), ComputePreviewScale());
-    WallpaperSettings& s = main_.WallpaperSettings;
-    s.CalL = c.left;
-    s.CalT = c.top;
-    s.CalR = c.right;
-    s.CalB = c.bottom;
-}
+void PreviewWindow::StoreHandleRect() { model_.SetCalendarRect(HandleToCalendar(impl_->handle.Bounds(), CurrentScale())); }
 
-void TPreview::FitOverlay() {
+void PreviewWindow::FitOverlay() {
     impl_->overlaySize = SIZE{std::max(impl_->handle.ClientWidth(), 0), std::max(impl_->handle.ClientHeight(), 0)};
 }
 
-void TPreview::RedrawPreviewCalendar() {
+void PreviewWindow::InvalidateCalendar() {
     // The calendar is drawn afresh at every paint of the overlay's area; here
     // that area and the grips above it are marked for the next one.
-    impl_->image1.Invalidate();
+    impl_->overlay.Invalidate();
     ::InvalidateRect(impl_->handle.hwnd(), nullptr, FALSE);
 }
 
-void TPreview::SetCalendarVisible(bool visible) {
-    impl_->image1.SetVisible(visible);
+void PreviewWindow::SetCalendarVisible(bool visible) {
+    impl_->overlay.SetVisible(visible);
     impl_->handle.SetEnabled(visible);
 }
 
-void TPreview::AttachHandle() {
-    const bool first = !impl_->handle.IsAttached(impl_->image1);
-    impl_->handle.Attach(impl_->image1);
-    // A first attachment wraps the overlay where it was designed; the
-    // calendar belongs at the stored rectangle (the settings dialog attaches
+void PreviewWindow::AttachHandleToOverlay() {
+    const bool first = !impl_->handle.IsAttached(impl_->overlay);
+    impl_->handle.Attach(impl_->overlay);
+    // A first attachment wraps the overlay where the design put it; the
+    // calendar belongs at the stored rectangle (the settings' news attach
     // without placing when the calendar is switched on with the preview open).
-    if (first) ShowCalendarRect();
+    if (first) PlaceHandleAtStoredRect();
 }
 
-void TPreview::Repaint() {
+void PreviewWindow::RepaintNow() {
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-// ---- handlers -----------------------------------------------------------------
+// ---- the user's doings ------------------------------------------------------------
 
-void TPreview::FormShow() {
-    const bool calendar = main_.WallpaperSettings.Calendar;
-    impl_->image1.SetVisible(calendar);
+void PreviewWindow::LayOutCalendarOnShow() {
+    const bool calendar = model_.Settings().Calendar;
+    impl_->overlay.SetVisible(calendar);
     if (calendar) {
-        AttachHandle();
-        ShowCalendarRect();
+        AttachHandleToOverlay();
+        PlaceHandleAtStoredRect();
     }
-    if (impl_->image1.visible) {
+    if (impl_->overlay.visible) {
         FitOverlay();
-        RedrawPreviewCalendar();
+        InvalidateCalendar();
     }
 }
 
-void TPreview::FormClose() {
-    main_.PreviewBtn.SetCaption(L"Afficher");
-    main_.PreviewShown = false;
-    ::ShowWindow(hwnd(), SW_HIDE);
-}
-
-void TPreview::ImageView1Resize() {
-    if (!main_.WallpaperSettings.Calendar) return;
-    AttachHandle();
-    ShowCalendarRect();
+void PreviewWindow::LayOutCalendarAfterResize() {
+    // With the calendar off the stored rectangle is left alone.
+    if (!model_.Settings().Calendar) return;
+    AttachHandleToOverlay();
+    PlaceHandleAtStoredRect();
     FitOverlay();
-    RedrawPreviewCalendar();
-    StoreCalendarRect();
+    InvalidateCalendar();
+    StoreHandleRect();
 }
 
-void TPreview::DragHandle1MouseUp() {
-    if (!impl_->image1.visible) return;
-    StoreCalendarRect();
+void PreviewWindow::StoreCalendarMovedByUser() {
+    // Kept in the model only: the settings reach the store with the next save.
+    if (!impl_->overlay.visible) return;
+    StoreHandleRect();
     FitOverlay();
-    RedrawPreviewCalendar();
+    InvalidateCalendar();
 }
 
-void TPreview::FontItem(std::string& field) {
-    if (FontDialog1 && FontDialog1(hwnd(), impl_->fontDialogFont)) field = win::Narrow(impl_->fontDialogFont.lfFaceName);
-    RedrawPreviewCalendar();
-    main_.SaveSettings();
+// Accepted or cancelled, the calendar is redrawn and the settings saved; a
+// failed save goes to the message dispatch, which shows the error box.
+void PreviewWindow::ChooseCalendarFont(CalendarText text) {
+    if (chooseFont && chooseFont(hwnd(), impl_->lastFont))
+        model_.SetCalendarFont(text, win::Narrow(impl_->lastFont.lfFaceName));  // the face only
+    InvalidateCalendar();
+    model_.Save();
 }
 
-void TPreview::ColourItem(std::uint32_t& field) {
-    if (ColorDialog1 && ColorDialog1(hwnd(), impl_->colorDialogColor)) field = impl_->colorDialogColor;
-    RedrawPreviewCalendar();
-    main_.SaveSettings();
+void PreviewWindow::ChooseCalendarColour(CalendarColour colour) {
+    if (chooseColour && chooseColour(hwnd(), impl_->lastColour)) model_.SetCalendarColour(colour, impl_->lastColour);
+    InvalidateCalendar();
+    model_.Save();
 }
 
-void TPreview::PositionItem(Corner corner) {
+void PreviewWindow::PlaceCalendarAtCorner(Corner corner) {
     const SIZE outer = OuterSize();
     const drag::Bounds b = CornerBounds(corner, outer.cx, outer.cy);
-    TDragHandle& h = impl_->handle;
+    DragHandle& h = impl_->handle;
     h.SetLeft(b.left);
     h.SetTop(b.top);
     h.SetWidth(b.width);
     h.SetHeight(b.height);
-    StoreCalendarRect();
-    FormShow();
-    RedrawPreviewCalendar();
-    main_.SaveSettings();
+    StoreHandleRect();
+    LayOutCalendarOnShow();
+    InvalidateCalendar();
+    model_.Save();
 }
 
-void TPreview::Mois1Click() { FontItem(main_.WallpaperSettings.MounthFont); }
-void TPreview::Jourdelasemaine1Click() { FontItem(main_.WallpaperSettings.DayFont); }
-void TPreview::Jour1Click() { FontItem(main_.WallpaperSettings.DayNumberFont); }
-void TPreview::Mois2Click() { ColourItem(main_.WallpaperSettings.colMounth); }
-void TPreview::Jourdelasemaine2Click() { ColourItem(main_.WallpaperSettings.colDay); }
-void TPreview::Jour2Click() { ColourItem(main_.WallpaperSettings.colDayNumber); }
-void TPreview::Jourcourrant1Click() { ColourItem(main_.WallpaperSettings.colActualDay); }
-void TPreview::Fondnormal1Click() { ColourItem(main_.WallpaperSettings.colNormalDay); }
-void TPreview::Fondfrie1Click() { ColourItem(main_.WallpaperSettings.colNonWorkDay); }
-void TPreview::WeekEnd1Click() { ColourItem(main_.WallpaperSettings.colWeekEnd); }
-void TPreview::Enhautgauche1Click() { PositionItem(Corner::TopLeft); }
-void TPreview::Enhautdroite1Click() { PositionItem(Corner::TopRight); }
-void TPreview::Enbasgaauche1Click() { PositionItem(Corner::BottomLeft); }
-void TPreview::Enbasdroite1Click() { PositionItem(Corner::BottomRight); }
-
-void TPreview::OnCommand(UINT id) {
+void PreviewWindow::OnCommand(UINT id) {
     switch (id) {
-        case kMois1: Mois1Click(); break;
-        case kJourdelasemaine1: Jourdelasemaine1Click(); break;
-        case kJour1: Jour1Click(); break;
-        case kMois2: Mois2Click(); break;
-        case kJourdelasemaine2: Jourdelasemaine2Click(); break;
-        case kJour2: Jour2Click(); break;
-        case kJourcourrant1: Jourcourrant1Click(); break;
-        case kFondnormal1: Fondnormal1Click(); break;
-        case kFondfrie1: Fondfrie1Click(); break;
-        case kWeekEnd1: WeekEnd1Click(); break;
-        case kEnhautgauche1: Enhautgauche1Click(); break;
-        case kEnhautdroite1: Enhautdroite1Click(); break;
-        case kEnbasgaauche1: Enbasgaauche1Click(); break;
-        case kEnbasdroite1: Enbasdroite1Click(); break;
+        case kMonthFontCommand: ChooseCalendarFont(CalendarText::Month); break;
+        case kWeekdayFontCommand: ChooseCalendarFont(CalendarText::Weekday); break;
+        case kDayNumberFontCommand: ChooseCalendarFont(CalendarText::DayNumber); break;
+        case kMonthColourCommand: ChooseCalendarColour(CalendarColour::Month); break;
+        case kWeekdayColourCommand: ChooseCalendarColour(CalendarColour::Weekday); break;
+        case kDayNumberColourCommand: ChooseCalendarColour(CalendarColour::DayNumber); break;
+        case kTodayColourCommand: ChooseCalendarColour(CalendarColour::Today); break;
+        case kNormalDayColourCommand: ChooseCalendarColour(CalendarColour::NormalDay); break;
+        case kNonWorkDayColourCommand: ChooseCalendarColour(CalendarColour::NonWorkDay); break;
+        case kWeekEndColourCommand: ChooseCalendarColour(CalendarColour::WeekEnd); break;
+        case kTopLeftCommand: PlaceCalendarAtCorner(Corner::TopLeft); break;
+        case kTopRightCommand: PlaceCalendarAtCorner(Corner::TopRight); break;
+        case kBottomLeftCommand: PlaceCalendarAtCorner(Corner::BottomLeft); break;
+        case kBottomRightCommand: PlaceCalendarAtCorner(Corner::BottomRight); break;
         default: break;
     }
 }
 
-void TPreview::OnContextMenu(POINT screen) {
+void PreviewWindow::OpenCalendarMenu(POINT screen) {
     if (screen.x == -1 && screen.y == -1) {
         // From the keyboard: open at the handle's top-left corner.
         RECT r{};
         ::GetWindowRect(impl_->handle.hwnd(), &r);
         screen = POINT{r.left, r.top};
     }
+    // Without the foreground the menu would stay open after a click elsewhere.
     ::SetForegroundWindow(hwnd());
-    ::TrackPopupMenu(impl_->popup.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
+    ::TrackPopupMenu(impl_->menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd(), nullptr);
 }
 
-void TPreview::GiveFocusToHandle() {
-    TDragHandle& h = impl_->handle;
+void PreviewWindow::GiveFocusToHandle() {
+    DragHandle& h = impl_->handle;
     if (h.AttachedCount() > 0 && h.Enabled() && ::IsWindowVisible(h.hwnd())) ::SetFocus(h.hwnd());
 }
 
-void TPreview::OnSize(WPARAM kind) {
+// ---- size, DPI, display -------------------------------------------------------------
+
+void PreviewWindow::OnSize(WPARAM kind) {
     if (kind == SIZE_MINIMIZED) return;  // a minimised window shows nothing
     RECT c{};
     ::GetClientRect(hwnd(), &c);
-    const SIZE now{c.right, c.bottom};
-    if (now.cx == impl_->lastClient.cx && now.cy == impl_->lastClient.cy) return;
-    impl_->lastClient = now;
-    ImageView1Resize();
+    if (c.right == impl_->lastClient.cx && c.bottom == impl_->lastClient.cy) return;
+    RelayOutClient();
+}
+
+void PreviewWindow::RelayOutClient() {
+    RECT c{};
+    ::GetClientRect(hwnd(), &c);
+    impl_->lastClient = {c.right, c.bottom};
+    LayOutCalendarAfterResize();
+    ::InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void PreviewWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+    Impl& m = *impl_;
+    m.handle.SetDpi(dpi);
+    m.DropSurfaces();
+    // The suggested rectangle is the window's size at the new DPI. The size
+    // change lays the calendar out again; should the client size stay the
+    // same, that is done here.
+    m.lastClient = {-1, -1};
+    ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (m.lastClient.cx < 0 && !::IsIconic(hwnd())) RelayOutClient();
+    ::InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void PreviewWindow::OnDisplayChanged() {
+    // The window stands for the screen, whose size just changed: the handle
+    // is placed again from the stored rectangle (which stays as it is), so
+    // that it shows where the wallpaper, composed again by the model, has it.
+    if (impl_->overlay.visible && impl_->handle.IsAttached(impl_->overlay)) {
+        PlaceHandleAtStoredRect();
+        FitOverlay();
+    }
     ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 // ---- painting -------------------------------------------------------------------
 
-void TPreview::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
-    FormPaint(dc, ps.rcPaint);
-    ::EndPaint(hwnd(), &ps);
+void PreviewWindow::OnPaint() {
+    const PaintScope paint(hwnd());
+    PaintClient(paint.dc(), paint.area());
 }
 
 // Builds the whole client area off screen (picture, calendar, grips) and
 // copies the asked part in one go: nothing flickers. Never throws: a paint
 // that failed would come back at once and forever.
-void TPreview::FormPaint(HDC target, const RECT& area) noexcept {
+void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
     try {
         RECT client{};
         ::GetClientRect(hwnd(), &client);
         const int cw = client.right, ch = client.bottom;
         Impl& m = *impl_;
         if (!m.buffer.Ensure(cw, ch)) return;
-        HDC buf = m.buffer.dc.get();
+        HDC buf = m.buffer.dc();
 
         // The picture, stretched to the whole area.
         bool drawn = false;
-        if (pictures_.HasPicture()) {
-            const Image32& img = pictures_.Image();
-            const bool cached = m.scaledVersion == m.pictureVersion && m.scaled.width == cw && m.scaled.height == ch;
-            if (!cached && !m.inSizeMove) {
+        const Image32& img = model_.PicturePixels();
+        if (model_.HasPicture() && !img.empty()) {
+            const std::uint64_t version = model_.PictureVersion();
+            const auto cached = [&] { return m.scaledVersion == version && m.scaled.width == cw && m.scaled.height == ch; };
+            if (!cached() && !m.inSizeMove) {
                 try {
                     m.scaled = Resample(img, cw, ch);
-                    m.scaledVersion = m.pictureVersion;
+                    m.scaledVersion = version;
                 } catch (...) {
                     m.scaled = Image32();
                 }
             }
-            if (m.scaledVersion == m.pictureVersion && m.scaled.width == cw && m.scaled.height == ch) {
-                std::memcpy(m.buffer.bits, m.scaled.pixels.data(), m.scaled.pixels.size() * sizeof(std::uint32_t));
+            if (cached()) {
+                std::memcpy(m.buffer.bits(), m.scaled.pixels.data(), m.scaled.pixels.size() * sizeof(std::uint32_t));
                 drawn = true;
             } else {
                 // While the user drags the frame: a quick halftone stretch,
                 // resampled properly once the sizing ends.
-                const BITMAPINFO bi = TopDown32(img.width, img.height);
+                const BITMAPINFO bi = win::TopDown32BitmapInfo(img.width, img.height);
                 ::SetStretchBltMode(buf, HALFTONE);
                 ::SetBrushOrgEx(buf, 0, 0, nullptr);
                 drawn = ::StretchDIBits(buf, 0, 0, cw, ch, 0, 0, img.width, img.height, img.pixels.data(), &bi,
@@ -571,21 +571,21 @@ void TPreview::FormPaint(HDC target, const RECT& area) noexcept {
         // text edges against the background, and the difference is how much
         // of the picture shows through there, so small letters keep their
         // colour instead of a pale fringe.
-        if (m.image1.visible) {
-            const drag::Bounds b = m.image1.Bounds();
+        if (m.overlay.visible) {
+            const drag::Bounds b = m.overlay.Bounds();
             RECT control{b.left, b.top, b.left + std::max(b.width, 0), b.top + std::max(b.height, 0)};
             RECT visible{};
             if (::IntersectRect(&visible, &control, &client) &&
-                m.overlay.Ensure(visible.right - visible.left, visible.bottom - visible.top) &&
+                m.overlayOnWhite.Ensure(visible.right - visible.left, visible.bottom - visible.top) &&
                 m.overlayOnBlack.Ensure(visible.right - visible.left, visible.bottom - visible.top)) {
-                const WallpaperSettings& s = main_.WallpaperSettings;
+                const WallpaperSettings& s = model_.Settings();
                 const win::UserLocaleNames names;
                 const Date today = win::Today();
-                for (DibSurface* surface : {&m.overlay, &m.overlayOnBlack}) {
-                    HDC ov = surface->dc.get();
+                for (win::DibSurface* surface : {&m.overlayOnWhite, &m.overlayOnBlack}) {
+                    HDC ov = surface->dc();
                     POINT oldOrg{};
                     ::SetViewportOrgEx(ov, control.left - visible.left, control.top - visible.top, &oldOrg);
-                    ::PatBlt(ov, 0, 0, b.width, b.height, surface == &m.overlay ? WHITENESS : BLACKNESS);
+                    ::PatBlt(ov, 0, 0, b.width, b.height, surface == &m.overlayOnWhite ? WHITENESS : BLACKNESS);
                     {
                         win::GdiCanvas canvas(ov);
                         DrawCalendar(canvas, 0, 0, b.width, b.height, 10, 5, 5, today, s.RefDay, s, names);
@@ -593,12 +593,13 @@ void TPreview::FormPaint(HDC target, const RECT& area) noexcept {
                     ::SetViewportOrgEx(ov, oldOrg.x, oldOrg.y, nullptr);
                 }
                 ::GdiFlush();
-                for (int y = 0; y < m.overlay.height; ++y) {
-                    const std::size_t row = static_cast<std::size_t>(y) * m.overlay.width;
-                    const std::uint32_t* onWhite = m.overlay.bits + row;
-                    const std::uint32_t* onBlack = m.overlayOnBlack.bits + row;
-                    std::uint32_t* dst = m.buffer.bits + static_cast<std::size_t>(y + visible.top) * cw + visible.left;
-                    for (int x = 0; x < m.overlay.width; ++x) dst[x] = Composite(onWhite[x], onBlack[x], dst[x]);
+                const int ow = m.overlayOnWhite.width();
+                for (int y = 0; y < m.overlayOnWhite.height(); ++y) {
+                    const std::size_t row = static_cast<std::size_t>(y) * ow;
+                    const std::uint32_t* onWhite = m.overlayOnWhite.bits() + row;
+                    const std::uint32_t* onBlack = m.overlayOnBlack.bits() + row;
+                    std::uint32_t* dst = m.buffer.bits() + static_cast<std::size_t>(y + visible.top) * cw + visible.left;
+                    for (int x = 0; x < ow; ++x) dst[x] = Composite(onWhite[x], onBlack[x], dst[x]);
                 }
             }
         }
@@ -613,18 +614,19 @@ void TPreview::FormPaint(HDC target, const RECT& area) noexcept {
     }
 }
 
-LRESULT TPreview::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: OnPaint(); return 0;
         case WM_PRINTCLIENT: {
             RECT c{};
             ::GetClientRect(hwnd(), &c);
-            FormPaint(reinterpret_cast<HDC>(wp), c);
+            PaintClient(reinterpret_cast<HDC>(wp), c);
             return 0;
         }
-        case WM_SHOWWINDOW: if (wp && lp == 0) FormShow(); return Default(msg, wp, lp);  // shown by a call, not by an owner
-        case WM_CLOSE: FormClose(); return 0;
+        // lParam 0: shown by a call, not because an owner was shown or restored.
+        case WM_SHOWWINDOW: if (wp && lp == 0) LayOutCalendarOnShow(); return Default(msg, wp, lp);
+        case WM_CLOSE: HideAndTellOwner(); return 0;
         case WM_SIZE: OnSize(wp); return 0;
         case WM_ENTERSIZEMOVE: impl_->inSizeMove = true; return 0;
         case WM_EXITSIZEMOVE: impl_->inSizeMove = false; ::InvalidateRect(hwnd(), nullptr, FALSE); return 0;
@@ -633,6 +635,8 @@ LRESULT TPreview::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             mm->ptMinTrackSize = POINT{kMinPreviewWidth, kMinPreviewHeight};
             return 0;
         }
+        case WM_DPICHANGED: OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
+        case WM_DISPLAYCHANGE: OnDisplayChanged(); return 0;
         case WM_SETFOCUS: GiveFocusToHandle(); return 0;
         case WM_COMMAND: OnCommand(LOWORD(wp)); return 0;
         default: return Default(msg, wp, lp);

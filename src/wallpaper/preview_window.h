@@ -1,127 +1,125 @@
 #pragma once
-// The preview window "Visualisation": the current picture stretched to the
-// window, and over it the calendar in a transparent overlay that the user
-// moves and resizes with a drag handle.
+// The preview window "Visualisation": the model's current picture stretched
+// to the window, and over it the calendar in a transparent overlay that the
+// user moves and resizes with a drag handle. The window stands for the whole
+// screen: the handle's bounds map to the calendar rectangle in screen pixels.
+//
+// A view of WallpaperModel: it reads the picture and the calendar's settings
+// there and writes the calendar's place, fonts and colours back through it.
+// The model must outlive the window. The window never loads pictures (its
+// owner calls WallpaperModel::LookAt) and never touches its owner: closing it
+// raises onClosed.
 #include <windows.h>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 
 #include "core/drag_math.h"
-#include "core/image.h"
 #include "core/preview_geometry.h"
-#include "wallpaper/current_picture.h"
+#include "core/wallpaper_model.h"
 #include "wallpaper/drag_handle.h"
 #include "win32/window.h"
 
 namespace orvane {
 
-class TfrmMain;
-
-// Commands of the handle's context menu `PopupMenu1`.
-enum : UINT {
-    kMois1 = 101,
-    kJourdelasemaine1 = 102,
-    kJour1 = 103,
-    kMois2 = 111,
-    kJourdelasemaine2 = 112,
-    kJour2 = 113,
-    kJourcourrant1 = 114,
-    kFondnormal1 = 115,
-    kFondfrie1 = 116,
-    kWeekEnd1 = 117,
-    kEnhautgauche1 = 121,
-    kEnhautdroite1 = 122,
-    kEnbasgaauche1 = 123,
-    kEnbasdroite1 = 124,
-};
-
-class TPreview : public win::Window {
+class PreviewWindow : public win::Window, public WallpaperModel::Observer {
 public:
-    explicit TPreview(TfrmMain& main);
-    ~TPreview() override;
+    // Commands of the calendar's context menu.
+    enum Command : UINT {
+        kMonthFontCommand = 101,
+        kWeekdayFontCommand = 102,
+        kDayNumberFontCommand = 103,
+        kMonthColourCommand = 111,
+        kWeekdayColourCommand = 112,
+        kDayNumberColourCommand = 113,
+        kTodayColourCommand = 114,
+        kNormalDayColourCommand = 115,
+        kNonWorkDayColourCommand = 116,
+        kWeekEndColourCommand = 117,
+        kTopLeftCommand = 121,
+        kTopRightCommand = 122,
+        kBottomLeftCommand = 123,
+        kBottomRightCommand = 124,
+    };
 
-    void CreateHidden();
+    // Registers with the model as an observer until destroyed.
+    explicit PreviewWindow(WallpaperModel& model);
+    ~PreviewWindow() override;
 
-    // Offered to the main window.
-    void SetPos();
+    // Creates the window (class "TPreview"), hidden.
+    void Create();
+
+    // Puts the window to the right of the main window, top aligned; narrowed
+    // to the room left, with the picture's proportions, when it does not fit.
+    // A minimised or maximised window gets this as its restored place.
+    void PlaceBeside(const RECT& mainWindowRect);
     void ShowPreview();
     void HidePreview();
     bool Visible() const;
-    void Close();  // hides the window through FormClose
+    // As the close box: hides the window and raises onClosed.
+    void Close();
 
-    // The current picture (`PreviewImages1`).
-    void LoadPreviewPicture(const std::wstring& path);
-    const CurrentPicture& PreviewImages1() const { return pictures_; }
-    void CurrentPictureChanged();
-
-    // For the settings dialog's transfer.
-    void SetCalendarVisible(bool visible);  // overlay visible, handle enabled
-    void StoreCalendarRect();
-    void ShowCalendarRect();
-    void AttachHandle();
-    void Repaint();
-
-    // ---- inside the window ------------------------------------------------------
-    PreviewScale ComputePreviewScale() const;
-    void FitOverlay();
-    void RedrawPreviewCalendar();
-
-    void FormShow();
-    void FormClose();
-    void ImageView1Resize();
-    void DragHandle1MouseUp();
-    // Font items.
-    void Mois1Click();
-    void Jourdelasemaine1Click();
-    void Jour1Click();
-    // Colour items.
-    void Mois2Click();
-    void Jourdelasemaine2Click();
-    void Jour2Click();
-    void Jourcourrant1Click();
-    void Fondnormal1Click();
-    void Fondfrie1Click();
-    void WeekEnd1Click();
-    // Position items.
-    void Enhautgauche1Click();
-    void Enhautdroite1Click();
-    void Enbasgaauche1Click();
-    void Enbasdroite1Click();
-
-    TDragHandle& DragHandle1();
-    HMENU PopupMenu1() const;
-    // The overlay `Image1`: its bounds in the client area and its visibility.
-    drag::Bounds Image1Bounds() const;
-    bool Image1Visible() const;
-    // Size the overlay's bitmap was last fitted to (the handle's client size).
-    SIZE OverlaySize() const;
-    // Outer size of the window (its normal size while minimised).
-    SIZE OuterSize() const;
+    // Raised when the window was closed (close box, Alt+F4, Close()), once it
+    // is hidden, so that the owner can say so on its own controls.
+    std::function<void()> onClosed;
 
     // The two common dialogs, replaceable by tests. Each returns true when
     // the user accepted; the argument starts at the value last accepted.
-    std::function<bool(HWND owner, LOGFONTW& font)> FontDialog1;
-    std::function<bool(HWND owner, COLORREF& colour)> ColorDialog1;
+    std::function<bool(HWND owner, LOGFONTW& font)> chooseFont;
+    std::function<bool(HWND owner, COLORREF& colour)> chooseColour;
+
+    // ---- WallpaperModel::Observer ------------------------------------------------
+    // Shows the new picture and gives the handle the complement of its
+    // top-left pixel, so that the grips stand out on it.
+    void OnCurrentPictureChanged() override;
+    // The overlay's visibility and the handle's enabled state follow the
+    // calendar switch; while shown with the calendar on, the handle is
+    // attached at the stored rectangle, which it stores back.
+    void OnSettingsApplied(bool calendarWasOn) override;
+
+    // ---- what the window shows ------------------------------------------------------
+    DragHandle& CalendarHandle();
+    HMENU CalendarMenu() const;
+    // The calendar overlay: its bounds in the client area and its visibility.
+    drag::Bounds CalendarOverlayBounds() const;
+    bool CalendarOverlayVisible() const;
+    // Size the overlay was last fitted to (the handle's client size).
+    SIZE OverlaySize() const;
+    // Outer size of the window (its normal size while minimised).
+    SIZE OuterSize() const;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    void FormPaint(HDC target, const RECT& area) noexcept;
+    PreviewScale CurrentScale() const;
+    void PlaceHandleAtStoredRect();
+    void StoreHandleRect();
+    void FitOverlay();
+    void InvalidateCalendar();
+    void SetCalendarVisible(bool visible);
+    void AttachHandleToOverlay();
+    void RepaintNow();
+
+    void LayOutCalendarOnShow();
+    void HideAndTellOwner();
+    void LayOutCalendarAfterResize();
+    void StoreCalendarMovedByUser();
+    void ChooseCalendarFont(CalendarText text);
+    void ChooseCalendarColour(CalendarColour colour);
+    void PlaceCalendarAtCorner(Corner corner);
+
+    void PaintClient(HDC target, const RECT& area) noexcept;
     void OnPaint();
     void OnSize(WPARAM kind);
+    void RelayOutClient();
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnDisplayChanged();
     void OnCommand(UINT id);
-    void OnContextMenu(POINT screen);
-    void FontItem(std::string& field);
-    void ColourItem(std::uint32_t& field);
-    void PositionItem(Corner corner);
+    void OpenCalendarMenu(POINT screen);
     void GiveFocusToHandle();
 
-    TfrmMain& main_;
-    CurrentPicture pictures_;
+    WallpaperModel& model_;
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,61 +1,26 @@
-// The preview window in process: the picture and the calendar as painted,
-// the handle placed from the stored rectangle, drags, corner, font and colour
-// items, placement beside the main window and closing.
+// The preview window in process, over a wallpaper model whose system is made
+// of fakes: the picture and the calendar as painted, the handle placed from
+// the stored rectangle, drags, corner, font and colour items saved through
+// the model, the settings' news, placement beside the main window, closing,
+// and a change of DPI.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
-#include "wallpaper/application.h"
-#include "wallpaper/main_window.h"
+#include "core/settings_transfer.h"
+#include "core/fake_services.h"
 #include "wallpaper/preview_window.h"
-#include "win32/file_io.h"
 #include "win32/handles.h"
-#include "win32/strings.h"
 #include "win32/test_support.h"
 
 namespace orvane {
 namespace {
 
-using testing_support::MakeTempFolder;
 using testing_support::PumpMessages;
-
-bool WriteBmp(const std::wstring& path, int w, int h, COLORREF colour, COLORREF topLeft) {
-    BITMAPFILEHEADER fh{};
-    BITMAPINFOHEADER ih{};
-    const int stride = (w * 3 + 3) & ~3;
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + stride * h;
-    ih.biSize = sizeof(ih);
-    ih.biWidth = w;
-    ih.biHeight = h;  // bottom-up: the last row written is the top one
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    std::string bytes(reinterpret_cast<char*>(&fh), sizeof(fh));
-    bytes.append(reinterpret_cast<char*>(&ih), sizeof(ih));
-    for (int y = 0; y < h; ++y) {
-        std::string row(static_cast<std::size_t>(stride), '\0');
-        for (int x = 0; x < w; ++x) {
-            const COLORREF c = (y == h - 1 && x == 0) ? topLeft : colour;
-            row[x * 3] = static_cast<char>(GetBValue(c));
-            row[x * 3 + 1] = static_cast<char>(GetGValue(c));
-            row[x * 3 + 2] = static_cast<char>(GetRValue(c));
-        }
-        bytes += row;
-    }
-    return win::ReplaceFileAtomically(path, bytes);
-}
-
-std::optional<std::wstring> Stored(const wchar_t* name) {
-    wchar_t buf[512]{};
-    DWORD size = sizeof(buf);
-    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config", name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(buf);
-}
 
 // The client area as the preview paints it, read back pixel by pixel.
 struct Snapshot {
@@ -95,17 +60,29 @@ Snapshot Capture(HWND w) {
     return s;
 }
 
+// A solid picture of the fake files, 0xAARRGGBB, from a Windows colour.
+std::uint32_t Pixel(COLORREF c) { return 0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+
+const std::string kBluePicture = "C:\\Images\\été.bmp";
+const std::string kGreenPicture = "C:\\Images\\pré.bmp";
+const std::string kWhitePicture = "C:\\Images\\neige.bmp";
+const std::string kBlackPicture = "C:\\Images\\nuit.bmp";
+const COLORREF kBlue = RGB(20, 120, 200);
+const std::string kLargePicture = "C:\\Images\\large.bmp";
+const COLORREF kGreen = RGB(30, 160, 40);
+
 class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         testing_support::ReportedErrors().clear();
-        folder_ = MakeTempFolder(L"orvane-preview-" + std::to_wstring(::GetTickCount())) + L"\\";
-        main_ = CreateApplicationWindows(false);
-        main_->Timer2.SetEnabled(false);
-        WallpaperSettings& s = main_->WallpaperSettings;
-        s.FileName = win::Narrow(folder_ + L"piclist.cfg");
-        s.RunAtStartup = false;
+        rig_.files.pictures[kBluePicture] = {80, 60, Pixel(kBlue)};
+        rig_.files.pictures[kGreenPicture] = {80, 60, Pixel(kGreen)};
+        rig_.files.pictures[kWhitePicture] = {8, 6, 0xFFFFFFFFu};
+        rig_.files.pictures[kBlackPicture] = {8, 6, 0xFF000000u};
+        rig_.files.pictures[kLargePicture] = {800, 600, Pixel(kBlue)};
+        rig_.ListPictures({kBluePicture, kGreenPicture, kWhitePicture, kBlackPicture, kLargePicture});
+        rig_.model.Load();
+        WallpaperSettings& s = rig_.model.MutableSettingsForTests();
         s.Calendar = true;
         s.CalL = 200, s.CalT = 200, s.CalR = 700, s.CalB = 500;
         s.MounthFont = s.DayFont = s.DayNumberFont = "Arial";
@@ -114,56 +91,58 @@ protected:
         s.colNonWorkDay = 32896;
         s.colWeekEnd = 16711680;
         s.RefDay = 2;
-        preview_ = main_->Preview.get();
+        preview_.Create();
+        preview_.onClosed = [this] { ++closes_; };
         // Outer 512 x 384 on the 1024 x 768 screen: two screen pixels per window pixel.
-        ::SetWindowPos(preview_->hwnd(), nullptr, 0, 0, 512, 384, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    void TearDown() override {
-        main_.reset();
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
+        ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 512, 384, SWP_NOZORDER | SWP_NOACTIVATE);
+        rig_.store.writes.clear();
     }
     void Show() {
-        preview_->ShowPreview();
-        main_->PreviewShown = true;
+        preview_.ShowPreview();
         PumpMessages(30);
     }
-    void Mouse(UINT msg, WPARAM keys, int x, int y) {
-        ::SendMessageW(preview_->DragHandle1().hwnd(), msg, keys,
-                       MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y))));
-    }
+    void Command(UINT id) { ::SendMessageW(preview_.hwnd(), WM_COMMAND, id, 0); }
     CalendarRect Rect() const {
-        const auto& s = main_->WallpaperSettings;
+        const auto& s = rig_.model.Settings();
         return {s.CalL, s.CalT, s.CalR, s.CalB};
     }
+    bool Wrote(const std::string& name) const {
+        return std::find(rig_.store.writes.begin(), rig_.store.writes.end(), name) != rig_.store.writes.end();
+    }
+    // What the settings dialog's "ok" does, with the calendar ticked or not.
+    void ApplySettingsDialog(bool calendar) {
+        ParamControlState controls;
+        FillParamControls(rig_.model.Settings(), controls);
+        controls.CheckBox2 = calendar;
+        rig_.model.ApplyDialog(controls);
+    }
 
-    std::wstring folder_;
-    std::unique_ptr<TfrmMain> main_;
-    TPreview* preview_ = nullptr;
+    fakes::ModelRig rig_;
+    PreviewWindow preview_{rig_.model};  // after the model, which it outlives not
+    int closes_ = 0;
 };
 
 TEST_F(PreviewTest, ShowsThePictureWithTheCalendarAtTheStoredRectangle) {
     ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1024);
-    const std::wstring pic = folder_ + L"été.bmp";
-    ASSERT_TRUE(WriteBmp(pic, 80, 60, RGB(20, 120, 200), RGB(255, 255, 255)));
-    preview_->LoadPreviewPicture(pic);
+    rig_.model.LookAt(0);
     Show();
-    TDragHandle& h = preview_->DragHandle1();
+    DragHandle& h = preview_.CalendarHandle();
     EXPECT_EQ(h.Bounds(), (drag::Bounds{100, 100, 250, 150}));
-    EXPECT_EQ(preview_->Image1Bounds(), (drag::Bounds{102, 102, 245, 145}));
-    EXPECT_TRUE(preview_->Image1Visible());
-    EXPECT_EQ(preview_->OverlaySize().cx, 250);
-    EXPECT_EQ(h.Color(), RGB(0, 0, 0));  // white top-left pixel: black grips
+    EXPECT_EQ(preview_.CalendarOverlayBounds(), (drag::Bounds{102, 102, 245, 145}));
+    EXPECT_TRUE(preview_.CalendarOverlayVisible());
+    EXPECT_EQ(preview_.OverlaySize().cx, 250);
+    const COLORREF grips = RGB(235, 135, 55);  // the complement of the picture's top-left pixel
+    EXPECT_EQ(h.Color(), grips);
 
-    const Snapshot snap = Capture(preview_->hwnd());
-    const COLORREF picture = RGB(20, 120, 200);
-    EXPECT_EQ(snap.at(snap.width - 5, 5), picture);
-    EXPECT_EQ(snap.at(50, snap.height - 5), picture);
+    const Snapshot snap = Capture(preview_.hwnd());
+    EXPECT_EQ(snap.at(snap.width - 5, 5), kBlue);
+    EXPECT_EQ(snap.at(50, snap.height - 5), kBlue);
     // The calendar's cells cover the picture inside the overlay only, and its
     // white background lets the picture through.
     const RECT overlay{102, 102, 347, 247};
-    EXPECT_GT(snap.Count(overlay, RGB(255, 255, 0)), 500);   // working days
-    EXPECT_GT(snap.Count(overlay, RGB(0, 0, 255)), 100);     // weekend cells
-    EXPECT_EQ(snap.Count(overlay, RGB(255, 255, 255)), 0);   // no white box
+    EXPECT_GT(snap.Count(overlay, RGB(255, 255, 0)), 500);  // working days
+    EXPECT_GT(snap.Count(overlay, RGB(0, 0, 255)), 100);    // weekend cells
+    EXPECT_EQ(snap.Count(overlay, RGB(255, 255, 255)), 0);  // no white box
     // Black letters on the picture, without the pale fringe that smoothing
     // against the white background would leave.
     int pale = 0, dark = 0;
@@ -175,22 +154,64 @@ TEST_F(PreviewTest, ShowsThePictureWithTheCalendarAtTheStoredRectangle) {
         }
     EXPECT_EQ(pale, 0);
     EXPECT_GT(dark, 200);  // grid lines and texts
-    EXPECT_EQ(snap.at(110, 106), picture);                    // the top margin is transparent
+    EXPECT_EQ(snap.at(110, 106), kBlue);  // the top margin is transparent
     const RECT left{0, 0, 95, snap.height};
     EXPECT_EQ(snap.Count(left, RGB(255, 255, 0)), 0);
-    // Grips in the handle's colour at its corners.
-    EXPECT_EQ(snap.at(100, 100), RGB(0, 0, 0));
-    EXPECT_EQ(snap.at(348, 248), RGB(0, 0, 0));  // widened control ends at (349, 249)
+    // Grips in the handle's colour at its corners, 5 pixels at 96 DPI.
+    EXPECT_EQ(snap.at(100, 100), grips);
+    EXPECT_EQ(snap.at(104, 104), grips);
+    EXPECT_NE(snap.at(106, 100), grips);
+    EXPECT_EQ(snap.at(348, 248), grips);  // widened control ends at (349, 249)
+    EXPECT_TRUE(rig_.store.writes.empty());  // looking saves nothing
 }
 
-TEST_F(PreviewTest, ArrowKeysMoveTheStoredRectangleToo) {
+TEST_F(PreviewTest, AnotherPictureIsShownAndRecoloursTheGrips) {
+    rig_.model.LookAt(0);
     Show();
-    HWND h = preview_->DragHandle1().hwnd();
+    EXPECT_EQ(Capture(preview_.hwnd()).at(5, 5), kBlue);
+    // Same size as the first: only the model's picture version tells the
+    // resampled copy is stale.
+    rig_.model.LookAt(1);
+    EXPECT_EQ(Capture(preview_.hwnd()).at(5, 5), kGreen);
+    EXPECT_EQ(preview_.CalendarHandle().Color(), RGB(225, 95, 215));
+    // A white top-left pixel gives black grips, a black one white grips.
+    rig_.model.LookAt(2);
+    EXPECT_EQ(preview_.CalendarHandle().Color(), RGB(0, 0, 0));
+    rig_.model.LookAt(3);
+    EXPECT_EQ(preview_.CalendarHandle().Color(), RGB(255, 255, 255));
+}
+
+TEST_F(PreviewTest, WithoutAPictureTheAreaIsPaintedPlain) {
+    Show();
+    const Snapshot snap = Capture(preview_.hwnd());
+    EXPECT_EQ(snap.at(snap.width - 3, snap.height - 3), ::GetSysColor(COLOR_APPWORKSPACE));
+    EXPECT_EQ(preview_.CalendarHandle().Color(), RGB(0, 0, 0));  // as created
+}
+
+TEST_F(PreviewTest, ArrowKeysMoveTheStoredRectangleTooWithoutSaving) {
+    Show();
+    HWND h = preview_.CalendarHandle().hwnd();
     ::SendMessageW(h, WM_KEYDOWN, VK_LEFT, 0);
     ::SendMessageW(h, WM_KEYDOWN, VK_DOWN, 0);
-    EXPECT_EQ(preview_->DragHandle1().Bounds(), (drag::Bounds{99, 101, 250, 150}));
+    EXPECT_EQ(preview_.CalendarHandle().Bounds(), (drag::Bounds{99, 101, 250, 150}));
     EXPECT_EQ(Rect(), (CalendarRect{198, 202, 698, 502}));
-    EXPECT_FALSE(Stored(L"CalL").has_value());
+    EXPECT_TRUE(rig_.store.writes.empty());
+}
+
+TEST_F(PreviewTest, DragStoresTheRectangleInTheModelOnly) {
+    Show();
+    HWND h = preview_.CalendarHandle().hwnd();
+    auto at = [](int x, int y) {
+        return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y)));
+    };
+    ::SendMessageW(h, WM_MOUSEMOVE, 0, at(100, 70));  // the middle: a move
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at(100, 70));
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, at(150, 120));
+    ::SendMessageW(h, WM_LBUTTONUP, 0, at(150, 120));
+    EXPECT_EQ(preview_.CalendarHandle().Bounds(), (drag::Bounds{150, 150, 250, 150}));
+    EXPECT_EQ(preview_.CalendarOverlayBounds(), (drag::Bounds{152, 152, 245, 145}));
+    EXPECT_EQ(Rect(), (CalendarRect{300, 300, 800, 600}));
+    EXPECT_TRUE(rig_.store.writes.empty());  // saved with the next save, not here
 }
 
 TEST_F(PreviewTest, PositionItemsStoreTheirCornerAndSave) {
@@ -200,24 +221,25 @@ TEST_F(PreviewTest, PositionItemsStoreTheirCornerAndSave) {
         CalendarRect expected;
     };
     const Item items[] = {
-        {kEnhautgauche1, {0, 0, 256, 192}},
-        {kEnhautdroite1, {768, 0, 1024, 192}},
-        {kEnbasgaauche1, {0, 576, 256, 768}},
-        {kEnbasdroite1, {768, 576, 1024, 768}},
+        {PreviewWindow::kTopLeftCommand, {0, 0, 256, 192}},
+        {PreviewWindow::kTopRightCommand, {768, 0, 1024, 192}},
+        {PreviewWindow::kBottomLeftCommand, {0, 576, 256, 768}},
+        {PreviewWindow::kBottomRightCommand, {768, 576, 1024, 768}},
     };
     for (const Item& item : items) {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
-        ::SendMessageW(preview_->hwnd(), WM_COMMAND, item.id, 0);
+        rig_.store.writes.clear();
+        Command(item.id);
         EXPECT_EQ(Rect(), item.expected) << item.id;
-        EXPECT_EQ(Stored(L"CalR"), std::to_wstring(item.expected.right)) << item.id;
-        EXPECT_EQ(Stored(L"CalB"), std::to_wstring(item.expected.bottom)) << item.id;
+        EXPECT_TRUE(Wrote("CalR")) << item.id;
+        EXPECT_EQ(rig_.store.values["CalR"], std::to_string(item.expected.right)) << item.id;
+        EXPECT_EQ(rig_.store.values["CalB"], std::to_string(item.expected.bottom)) << item.id;
     }
-    EXPECT_EQ(preview_->DragHandle1().Bounds(), (drag::Bounds{384, 288, 128, 96}));
+    EXPECT_EQ(preview_.CalendarHandle().Bounds(), (drag::Bounds{384, 288, 128, 96}));
 }
 
 TEST_F(PreviewTest, FontItemsKeepOnlyTheFaceAndAlwaysSave) {
     std::vector<std::wstring> offered;
-    preview_->FontDialog1 = [&](HWND, LOGFONTW& lf) {
+    preview_.chooseFont = [&](HWND, LOGFONTW& lf) {
         offered.push_back(lf.lfFaceName);
         if (offered.size() == 3) return false;  // the third is cancelled
         std::wcscpy(lf.lfFaceName, offered.size() == 1 ? L"Courier New" : L"Times New Roman");
@@ -225,24 +247,28 @@ TEST_F(PreviewTest, FontItemsKeepOnlyTheFaceAndAlwaysSave) {
         lf.lfWeight = FW_BOLD;
         return true;
     };
-    ::SendMessageW(preview_->hwnd(), WM_COMMAND, kMois1, 0);
-    ::SendMessageW(preview_->hwnd(), WM_COMMAND, kJourdelasemaine1, 0);
-    ::SendMessageW(preview_->hwnd(), WM_COMMAND, kJour1, 0);
-    const auto& s = main_->WallpaperSettings;
+    Command(PreviewWindow::kMonthFontCommand);
+    EXPECT_TRUE(Wrote("MounthFont"));
+    EXPECT_EQ(rig_.store.values["MounthFont"], "Courier New");
+    Command(PreviewWindow::kWeekdayFontCommand);
+    rig_.store.writes.clear();
+    Command(PreviewWindow::kDayNumberFontCommand);
+    const auto& s = rig_.model.Settings();
     EXPECT_EQ(s.MounthFont, "Courier New");
     EXPECT_EQ(s.DayFont, "Times New Roman");
     EXPECT_EQ(s.DayNumberFont, "Arial");  // cancelled
     // One dialog: it starts at "MS Sans Serif", then at the last accepted font.
     EXPECT_EQ(offered, (std::vector<std::wstring>{L"MS Sans Serif", L"Courier New", L"Times New Roman"}));
-    EXPECT_EQ(Stored(L"MounthFont"), L"Courier New");
-    EXPECT_EQ(Stored(L"Day#"), L"Arial");  // saved although cancelled
+    EXPECT_TRUE(Wrote("Day#"));  // saved although cancelled
+    EXPECT_EQ(rig_.store.values["Day#"], "Arial");
+    EXPECT_EQ(rig_.store.values["DayFont"], "Times New Roman");
 }
 
-TEST_F(PreviewTest, ColourItemsSetTheirFieldFromOneDialog) {
+TEST_F(PreviewTest, ColourItemsSetTheirFieldFromOneDialogAndSave) {
     std::vector<COLORREF> offered;
     COLORREF next = RGB(10, 20, 30);
     bool accept = true;
-    preview_->ColorDialog1 = [&](HWND, COLORREF& c) {
+    preview_.chooseColour = [&](HWND, COLORREF& c) {
         offered.push_back(c);
         if (!accept) return false;
         c = next;
@@ -251,36 +277,50 @@ TEST_F(PreviewTest, ColourItemsSetTheirFieldFromOneDialog) {
     struct Item {
         UINT id;
         std::uint32_t WallpaperSettings::*field;
-        const wchar_t* value;
+        const char* value;
     };
     const Item items[] = {
-        {kMois2, &WallpaperSettings::colMounth, L"colMounth"},
-        {kJourdelasemaine2, &WallpaperSettings::colDay, L"colDay"},
-        {kJour2, &WallpaperSettings::colDayNumber, L"colDayNumber"},
-        {kJourcourrant1, &WallpaperSettings::colActualDay, L"colActualDay"},
-        {kFondnormal1, &WallpaperSettings::colNormalDay, L"colNormalDay"},
-        {kFondfrie1, &WallpaperSettings::colNonWorkDay, L"colNonWorkDay"},
-        {kWeekEnd1, &WallpaperSettings::colWeekEnd, L"colWeekEnd"},
+        {PreviewWindow::kMonthColourCommand, &WallpaperSettings::colMounth, "colMounth"},
+        {PreviewWindow::kWeekdayColourCommand, &WallpaperSettings::colDay, "colDay"},
+        {PreviewWindow::kDayNumberColourCommand, &WallpaperSettings::colDayNumber, "colDayNumber"},
+        {PreviewWindow::kTodayColourCommand, &WallpaperSettings::colActualDay, "colActualDay"},
+        {PreviewWindow::kNormalDayColourCommand, &WallpaperSettings::colNormalDay, "colNormalDay"},
+        {PreviewWindow::kNonWorkDayColourCommand, &WallpaperSettings::colNonWorkDay, "colNonWorkDay"},
+        {PreviewWindow::kWeekEndColourCommand, &WallpaperSettings::colWeekEnd, "colWeekEnd"},
     };
     std::uint32_t k = 1;
     for (const Item& item : items) {
         next = RGB(k, 2 * k, 3 * k);
-        ::SendMessageW(preview_->hwnd(), WM_COMMAND, item.id, 0);
-        EXPECT_EQ(main_->WallpaperSettings.*item.field, next) << k;
-        EXPECT_EQ(Stored(item.value), std::to_wstring(next)) << k;
+        rig_.store.writes.clear();
+        Command(item.id);
+        EXPECT_EQ(rig_.model.Settings().*item.field, next) << k;
+        EXPECT_TRUE(Wrote(item.value)) << k;
+        EXPECT_EQ(rig_.store.values[item.value], std::to_string(next)) << k;
         ++k;
     }
     EXPECT_EQ(offered.front(), RGB(0, 0, 0));  // starts at black
     EXPECT_EQ(offered[1], RGB(1, 2, 3));       // then the last accepted
     accept = false;                            // cancelled: unchanged, saved all the same
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
-    ::SendMessageW(preview_->hwnd(), WM_COMMAND, kWeekEnd1, 0);
-    EXPECT_EQ(main_->WallpaperSettings.colWeekEnd, RGB(7, 14, 21));
-    EXPECT_TRUE(Stored(L"colWeekEnd").has_value());
+    rig_.store.writes.clear();
+    Command(PreviewWindow::kWeekEndColourCommand);
+    EXPECT_EQ(rig_.model.Settings().colWeekEnd, RGB(7, 14, 21));
+    EXPECT_TRUE(Wrote("colWeekEnd"));
+}
+
+TEST_F(PreviewTest, AFailedSaveReachesTheErrorBoxWithTheChoiceKept) {
+    preview_.chooseColour = [](HWND, COLORREF& c) {
+        c = RGB(9, 8, 7);
+        return true;
+    };
+    rig_.files.unwritable.insert(rig_.files.defaultList);
+    Command(PreviewWindow::kMonthColourCommand);
+    ASSERT_EQ(testing_support::ReportedErrors().size(), 1u);
+    EXPECT_NE(testing_support::ReportedErrors()[0].find(L"Impossible de créer le fichier"), std::wstring::npos);
+    EXPECT_EQ(rig_.model.Settings().colMounth, RGB(9, 8, 7));
 }
 
 TEST_F(PreviewTest, ContextMenuHasTheFourteenEntries) {
-    HMENU root = preview_->PopupMenu1();
+    HMENU root = preview_.CalendarMenu();
     ASSERT_EQ(::GetMenuItemCount(root), 3);
     auto text = [](HMENU m, int i) {
         wchar_t buf[128]{};
@@ -290,65 +330,138 @@ TEST_F(PreviewTest, ContextMenuHasTheFourteenEntries) {
     EXPECT_EQ(text(root, 0), L"&Fontes");
     EXPECT_EQ(text(root, 1), L"&Couleurs");
     EXPECT_EQ(text(root, 2), L"&Position");
-    HMENU fontes = ::GetSubMenu(root, 0), couleurs = ::GetSubMenu(root, 1), position = ::GetSubMenu(root, 2);
-    EXPECT_EQ(text(fontes, 0), L"&Mois");
-    EXPECT_EQ(text(fontes, 1), L"&Jour de la semaine");
-    EXPECT_EQ(text(fontes, 2), L"J&our");
-    EXPECT_EQ(::GetMenuItemCount(couleurs), 7);
-    EXPECT_EQ(text(couleurs, 3), L"Jour &courrant");
-    EXPECT_EQ(text(couleurs, 4), L"Fond &normal");
-    EXPECT_EQ(text(couleurs, 5), L"Fond &férie");
-    EXPECT_EQ(text(couleurs, 6), L"&Week End");
-    EXPECT_EQ(text(position, 0), L"En haut à &gauche");
-    EXPECT_EQ(text(position, 1), L"En haut à &droite");
-    EXPECT_EQ(text(position, 2), L"En bas à g&auche");
-    EXPECT_EQ(text(position, 3), L"En bas à d&roite");
+    HMENU fonts = ::GetSubMenu(root, 0), colours = ::GetSubMenu(root, 1), corners = ::GetSubMenu(root, 2);
+    EXPECT_EQ(text(fonts, 0), L"&Mois");
+    EXPECT_EQ(text(fonts, 1), L"&Jour de la semaine");
+    EXPECT_EQ(text(fonts, 2), L"J&our");
+    EXPECT_EQ(::GetMenuItemCount(colours), 7);
+    EXPECT_EQ(text(colours, 0), L"&Mois");
+    EXPECT_EQ(text(colours, 1), L"&Jour de la semaine");
+    EXPECT_EQ(text(colours, 2), L"J&our");
+    EXPECT_EQ(text(colours, 3), L"Jour &courrant");
+    EXPECT_EQ(text(colours, 4), L"Fond &normal");
+    EXPECT_EQ(text(colours, 5), L"Fond &férie");
+    EXPECT_EQ(text(colours, 6), L"&Week End");
+    EXPECT_EQ(text(corners, 0), L"En haut à &gauche");
+    EXPECT_EQ(text(corners, 1), L"En haut à &droite");
+    EXPECT_EQ(text(corners, 2), L"En bas à g&auche");
+    EXPECT_EQ(text(corners, 3), L"En bas à d&roite");
+    // Each item carries the command that does what its text says.
+    EXPECT_EQ(::GetMenuItemID(fonts, 0), static_cast<UINT>(PreviewWindow::kMonthFontCommand));
+    EXPECT_EQ(::GetMenuItemID(colours, 6), static_cast<UINT>(PreviewWindow::kWeekEndColourCommand));
+    EXPECT_EQ(::GetMenuItemID(corners, 2), static_cast<UINT>(PreviewWindow::kBottomLeftCommand));
 }
 
 TEST_F(PreviewTest, ResizingRoundTripsTheRectangleOnlyWhileTheCalendarIsOn) {
     Show();
-    main_->WallpaperSettings.Calendar = false;
-    preview_->SetCalendarVisible(false);
-    ::SetWindowPos(preview_->hwnd(), nullptr, 0, 0, 300, 250, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplySettingsDialog(false);
+    ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 300, 250, SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));
-    EXPECT_FALSE(preview_->Image1Visible());
-    EXPECT_FALSE(preview_->DragHandle1().Enabled());
+    EXPECT_FALSE(preview_.CalendarOverlayVisible());
+    EXPECT_FALSE(preview_.CalendarHandle().Enabled());
 
-    main_->WallpaperSettings.Calendar = true;
-    preview_->SetCalendarVisible(true);
-    ::SetWindowPos(preview_->hwnd(), nullptr, 0, 0, 403, 301, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplySettingsDialog(true);
+    ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 403, 301, SWP_NOZORDER | SWP_NOACTIVATE);
     const CalendarRect r = Rect();
     EXPECT_LE(std::abs(r.left - 200), 3);
     EXPECT_LE(std::abs(r.right - 700), 3);
     EXPECT_LE(std::abs(r.bottom - 500), 3);
     // The handle follows the new scale: 1024 / 403 screen pixels per pixel.
-    EXPECT_EQ(preview_->DragHandle1().Bounds().left, 79);  // 200 * 403 / 1024 = 78.7
+    EXPECT_EQ(preview_.CalendarHandle().Bounds().left, 79);  // 200 * 403 / 1024 = 78.7
 }
 
 TEST_F(PreviewTest, CalendarSwitchedOnWhileShownAppearsAtTheStoredRectangle) {
-    main_->WallpaperSettings.Calendar = false;
-    preview_->DragHandle1().DetachAll();  // as at the start: never attached
+    rig_.model.MutableSettingsForTests().Calendar = false;
+    preview_.CalendarHandle().DetachAll();  // as at the start: never attached
     Show();
-    EXPECT_EQ(preview_->DragHandle1().AttachedCount(), 0);
-    // What the settings dialog does on "ok" with the calendar ticked.
-    main_->WallpaperSettings.Calendar = true;
-    preview_->SetCalendarVisible(true);
-    preview_->ShowCalendarRect();
-    preview_->StoreCalendarRect();
-    preview_->AttachHandle();
-    EXPECT_EQ(preview_->DragHandle1().Bounds(), (drag::Bounds{100, 100, 250, 150}));
-    EXPECT_EQ(preview_->Image1Bounds(), (drag::Bounds{102, 102, 245, 145}));
+    EXPECT_EQ(preview_.CalendarHandle().AttachedCount(), 0);
+    EXPECT_FALSE(preview_.CalendarOverlayVisible());
+    ApplySettingsDialog(true);
+    EXPECT_TRUE(preview_.CalendarOverlayVisible());
+    EXPECT_TRUE(preview_.CalendarHandle().Enabled());
+    EXPECT_EQ(preview_.CalendarHandle().AttachedCount(), 1);
+    EXPECT_EQ(preview_.CalendarHandle().Bounds(), (drag::Bounds{100, 100, 250, 150}));
+    EXPECT_EQ(preview_.CalendarOverlayBounds(), (drag::Bounds{102, 102, 245, 145}));
     EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));
+    EXPECT_EQ(rig_.store.values["CalL"], "200");  // the dialog's save carries it
+}
+
+TEST_F(PreviewTest, SettingsAppliedWhileHiddenOnlySwitchTheOverlay) {
+    rig_.model.MutableSettingsForTests().Calendar = false;
+    preview_.CalendarHandle().DetachAll();  // as at the start: never attached
+    ApplySettingsDialog(true);
+    EXPECT_TRUE(preview_.CalendarOverlayVisible());
+    EXPECT_TRUE(preview_.CalendarHandle().Enabled());
+    EXPECT_EQ(preview_.CalendarHandle().AttachedCount(), 0);
+    // Showing it then places the calendar.
+    Show();
+    EXPECT_EQ(preview_.CalendarHandle().Bounds(), (drag::Bounds{100, 100, 250, 150}));
+}
+
+TEST_F(PreviewTest, CloseHidesTheWindowAndTellsTheOwner) {
+    Show();
+    ::SendMessageW(preview_.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+    EXPECT_FALSE(preview_.Visible());
+    EXPECT_TRUE(::IsWindow(preview_.hwnd()));
+    EXPECT_EQ(closes_, 1);
+    Show();
+    preview_.Close();
+    EXPECT_FALSE(preview_.Visible());
+    EXPECT_EQ(closes_, 2);
+    preview_.HidePreview();  // hiding is not closing
+    EXPECT_EQ(closes_, 2);
+}
+
+TEST_F(PreviewTest, PlacedBesideTheMainWindowNarrowedToThePicturesProportions) {
+    ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 402, 298, SWP_NOZORDER | SWP_NOACTIVATE);
+    rig_.model.LookAt(4);  // 800 x 600
+    preview_.PlaceBeside(RECT{300, 40, 700, 400});  // left 300, 400 wide
+    RECT r{};
+    ::GetWindowRect(preview_.hwnd(), &r);
+    EXPECT_EQ(r.left, 700);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(r.right - r.left, 324);
+    EXPECT_EQ(r.bottom - r.top, 243);
+    // With room enough it keeps its size whatever the picture.
+    preview_.PlaceBeside(RECT{0, 10, 300, 400});
+    ::GetWindowRect(preview_.hwnd(), &r);
+    EXPECT_EQ(r.left, 300);
+    EXPECT_EQ(r.top, 10);
+    EXPECT_EQ(r.right - r.left, 324);
+    EXPECT_EQ(r.bottom - r.top, 243);
+}
+
+TEST_F(PreviewTest, DpiChangeTakesTheSuggestedPlaceAndWidensTheGrips) {
+    rig_.model.LookAt(0);
+    Show();
+    EXPECT_EQ(preview_.CalendarHandle().GripSize(), 5);
+    RECT suggested{10, 20, 10 + 768, 20 + 576};  // 512 x 384 at 144 DPI
+    ::SendMessageW(preview_.hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT r{};
+    ::GetWindowRect(preview_.hwnd(), &r);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.right - r.left, 768);
+    EXPECT_EQ(r.bottom - r.top, 576);
+    EXPECT_EQ(preview_.CalendarHandle().GripSize(), 8);
+    // The same stored rectangle at the new scale (4 screen pixels per 3).
+    EXPECT_EQ(preview_.CalendarHandle().Bounds(), (drag::Bounds{150, 150, 375, 225}));
+    EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));
+    EXPECT_EQ(preview_.OverlaySize().cx, 375);
+    const Snapshot snap = Capture(preview_.hwnd());
+    const COLORREF grips = RGB(235, 135, 55);
+    EXPECT_EQ(snap.at(157, 157), grips);  // inside an 8-pixel corner grip
+    EXPECT_NE(snap.at(158, 150), grips);
+    EXPECT_EQ(snap.at(snap.width - 5, 5), kBlue);  // the picture fills the larger area
 }
 
 TEST_F(PreviewTest, HandEditedRectangleFarAwayPaintsWithoutHarm) {
-    auto& s = main_->WallpaperSettings;
+    auto& s = rig_.model.MutableSettingsForTests();
     s.CalL = 2000000000, s.CalT = -2000000000, s.CalR = -5, s.CalB = 2000000000;
     Show();
-    const drag::Bounds b = preview_->DragHandle1().Bounds();
+    const drag::Bounds b = preview_.CalendarHandle().Bounds();
     EXPECT_LE(b.left, kMaxWindowCoordinate);
     EXPECT_GE(b.width, 0);
-    const Snapshot snap = Capture(preview_->hwnd());
+    const Snapshot snap = Capture(preview_.hwnd());
     EXPECT_GT(snap.width, 0);
     EXPECT_TRUE(testing_support::ReportedErrors().empty());
 }
