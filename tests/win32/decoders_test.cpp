@@ -384,6 +384,16 @@ TEST_F(Decoders, ErrorTextsForWhatCannotBeDecoded) {
     EXPECT_NE(ErrorOf(Write(L"garbage.wmf", Bytes(64, 0x07))), "");
 }
 
+TEST_F(Decoders, FileOpenedByAnotherWithoutSharingCannotBeOpened) {
+    const std::wstring path = Write(L"held.bmp", orvane::EncodeBmp(Sample(4, 4), 24));
+    {
+        win::FileHandle hold(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(static_cast<bool>(hold));
+        EXPECT_EQ(ErrorOf(path), "Impossible d'ouvrir le fichier " + win::Narrow(path));
+    }
+    EXPECT_EQ(ErrorOf(path), "");
+}
+
 TEST_F(Decoders, LoadKeepsThePreviousPictureOnMissingFilesAndErrors) {
     CurrentPicture current;
     EXPECT_FALSE(current.HasImage());
