@@ -1,5 +1,7 @@
 #include "core/mendrel_actions.h"
 
+#include "core/text_lines.h"
+
 namespace orvane {
 
 bool DataEquals(const RegData& data, std::string_view text) {
@@ -134,7 +136,7 @@ std::string SwitchPreventionOff(RegistryAccessApi& registry) {
 
 // ---- repair ---------------------------------------------------------------------
 
-std::string PathFile(RepairEnvironment& env, const std::string& path) {
+std::string ShortcutTargetPath(RepairEnvironment& env, const std::string& path) {
     return FirstLocalPathSegment(env.ReadFileText(path));
 }
 
@@ -184,7 +186,7 @@ public:
                 Restart(name, "\"" + fullPath + "\"");
                 continue;
             }
-            const std::string target = name.ends_with("Run.exe") ? name : PathFile(env_, fullPath);
+            const std::string target = name.ends_with("Run.exe") ? name : ShortcutTargetPath(env_, fullPath);
             Restart(target);
         }
     }
@@ -196,7 +198,7 @@ public:
             const std::optional<std::string> found = env_.SearchTree(root.substr(0, 2) + "\\", "StartBoost.exe");
             if (!found) continue;
             report_.startBoost = *found;
-            const std::string folder = FolderOf(*found);
+            const std::string folder = UpToLastBackslash(*found);
             const std::vector<std::string> lines = SplitLines(env_.ReadFileText(folder + "boost.ini"));
             for (std::size_t i = 1; i < lines.size(); ++i) {
                 const std::string& line = lines[i];

@@ -137,8 +137,9 @@ struct RepairReport {
     std::optional<std::string> startBoost;     // the path found
 };
 
-// Shortcut target: the first local path segment of the file's text.
-std::string PathFile(RepairEnvironment& env, const std::string& path);
+// The target a shortcut file names: the first local path segment of the
+// file's text (FirstLocalPathSegment).
+std::string ShortcutTargetPath(RepairEnvironment& env, const std::string& path);
 
 // The three sources in order: Run keys, Startup folder, outside manager.
 // A missing Run key or "Shell Folders" key is a source with nothing in it.

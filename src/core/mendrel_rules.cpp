@@ -99,22 +99,9 @@ std::vector<std::string> ParseLogicalDriveStrings(std::string_view buffer) {
     return roots;
 }
 
-std::string FolderOf(std::string_view path) {
+std::string UpToLastBackslash(std::string_view path) {
     const std::size_t slash = path.rfind('\\');
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
-    return lines;
 }
 
 void SortFileNames(std::vector<std::string>& names) {

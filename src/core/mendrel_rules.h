@@ -79,13 +79,9 @@ std::string FirstLocalPathSegment(std::string_view fileText);
 // of four characters (letter, colon, backslash, NUL) within the used length.
 std::vector<std::string> ParseLogicalDriveStrings(std::string_view buffer);
 
-// The folder of a found file: everything up to and including the last
-// backslash (empty when there is none).
-std::string FolderOf(std::string_view path);
-
-// Lines of a text file: split at CR LF, LF or CR; a last line without an end
-// counts, an empty trailing end adds no line.
-std::vector<std::string> SplitLines(std::string_view text);
+// Everything up to and including the last backslash: the folder of a found
+// file, ready for a file name to be appended (empty when there is none).
+std::string UpToLastBackslash(std::string_view path);
 
 // Sorts names the way a sorted file list shows them: case-insensitively, ties
 // by the exact text so the order is stable.

@@ -3,24 +3,24 @@
 
 #include <exception>
 
-#include "explorer_fix/appli.h"
+#include "explorer_fix/mendrel_window.h"
 #include "explorer_fix/system_error.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    mendrel::Appli::InstallErrorHandler();
-    mendrel::Appli appli;
+    mendrel::MendrelWindow::InstallErrorHandler();
+    mendrel::MendrelWindow window;
     try {
-        appli.Load();
+        window.Load();
     } catch (const std::exception& e) {
         // The start-up catches nothing of its own: the error ends the program
         // before the window is shown.
         win::ShowErrorBox(nullptr, mendrel::ErrorBoxText(e));
         return 1;
     }
-    appli.Show();
+    window.Show();
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (appli.hwnd() && ::IsDialogMessageW(appli.hwnd(), &msg)) continue;
+        if (window.hwnd() && ::IsDialogMessageW(window.hwnd(), &msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

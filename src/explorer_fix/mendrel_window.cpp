@@ -1,8 +1,8 @@
-#include "explorer_fix/appli.h"
+#include "explorer_fix/mendrel_window.h"
 
 #include <shellapi.h>
 
-#include "explorer_fix/module1.h"
+#include "explorer_fix/process_routines.h"
 #include "explorer_fix/repair_environment.h"
 #include "explorer_fix/resources/mendrel_ids.h"
 #include "explorer_fix/system_error.h"
@@ -13,10 +13,10 @@ namespace mendrel {
 
 namespace {
 
-constexpr wchar_t kLabel1Text[] =
+constexpr wchar_t kPreventionExplanation[] =
     L"Pour exécuter le bureau, la barre des tâches, le menu \"Démarrer\"... l'explorateur de fichiers et Internet "
     L"Explorer dans un espace mémoire différent : cliquez sur le bouton \"Optimiser\".";
-constexpr wchar_t kLabel2Text[] =
+constexpr wchar_t kRepairExplanation[] =
     L"Pour restituer les icônes des programmes qui se lancent au démarrage figurant dans la barre des tâches à côté "
     L"de l'heure avant le plantage de Explorer.exe : cliquez sur le bouton \"Corriger\".";
 
@@ -32,15 +32,15 @@ struct ControlSpec {
 
 // In tab order: the creation order of child windows is their tab order.
 const ControlSpec kControls[] = {
-    {kDir1, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 0, 0, 255, 330},
-    {kFile1, L"LISTBOX", L"", LBS_SORT | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 4320, 0, 255, 300},
-    {kLabel1, L"STATIC", kLabel1Text, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 120, 240, 1815, 1695},
-    {kLabel2, L"STATIC", kLabel2Text, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 2280, 240, 1815, 1695},
-    {kLabel3, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 240, 4200, 3735, 495},
-    {kCommand1, L"BUTTON", L"Optimiser", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 480, 2280, 975, 495},
-    {kCommand2, L"BUTTON", L"Corriger", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 2640, 2280, 975, 495},
-    {kCommand3, L"BUTTON", L"Par défaut", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 480, 3240, 975, 495},
-    {kCommand4, L"BUTTON", L"Aide", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 2640, 3240, 975, 495},
+    {kStartupFolderList, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 0, 0, 255, 330},
+    {kStartupFileList, L"LISTBOX", L"", LBS_SORT | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 4320, 0, 255, 300},
+    {kPreventionText, L"STATIC", kPreventionExplanation, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 120, 240, 1815, 1695},
+    {kRepairText, L"STATIC", kRepairExplanation, SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 2280, 240, 1815, 1695},
+    {kStatusLine, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 240, 4200, 3735, 495},
+    {kOptimiseButton, L"BUTTON", L"Optimiser", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 480, 2280, 975, 495},
+    {kRepairButton, L"BUTTON", L"Corriger", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 2640, 2280, 975, 495},
+    {kDefaultsButton, L"BUTTON", L"Par défaut", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 480, 3240, 975, 495},
+    {kHelpButton, L"BUTTON", L"Aide", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 2640, 3240, 975, 495},
 };
 
 void ShellOpen(HWND owner, const std::wstring& path) {
@@ -52,7 +52,7 @@ void EndAfterError(HWND owner, const std::exception& e) {
     ExitCode() = 1;
     win::ShowErrorBox(owner, ErrorBoxText(e));
     HWND root = owner ? ::GetAncestor(owner, GA_ROOT) : nullptr;
-    if (!root) root = ::FindWindowW(kAppliClass, nullptr);
+    if (!root) root = ::FindWindowW(kWindowClass, nullptr);
     DWORD pid = 0;
     if (root) ::GetWindowThreadProcessId(root, &pid);
     if (root && pid == ::GetCurrentProcessId())
@@ -78,39 +78,40 @@ std::uint64_t TotalPhysicalMemory() {
     return old.dwTotalPhys;
 }
 
-Appli::Appli() : memory_(&TotalPhysicalMemory), opener_(&ShellOpen), onUnload_([] { ::PostQuitMessage(ExitCode()); }) {}
+MendrelWindow::MendrelWindow()
+    : memory_(&TotalPhysicalMemory), opener_(&ShellOpen), onClosed_([] { ::PostQuitMessage(ExitCode()); }) {}
 
-Appli::~Appli() = default;
+MendrelWindow::~MendrelWindow() = default;
 
-void Appli::InstallErrorHandler() {
+void MendrelWindow::InstallErrorHandler() {
     win::SetApplicationTitle(kErrorTitle);
     win::SetErrorHandler(&EndAfterError);
 }
 
-RegistryAccess& Appli::Registry() {
+RegistryAccess& MendrelWindow::Registry() {
     if (!registry_) registry_ = std::make_unique<RegistryAccess>();
     return *registry_;
 }
 
-void Appli::Load() {
+void MendrelWindow::Load() {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     icon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDI_MENDREL), IMAGE_ICON, 32, 32, 0)));
     smallIcon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDI_MENDREL), IMAGE_ICON,
                                                      ::GetSystemMetrics(SM_CXSMICON),
                                                      ::GetSystemMetrics(SM_CYSMICON), 0)));
-    win::WindowClassSpec cls{kAppliClass};
+    win::WindowClassSpec cls{kWindowClass};
     cls.icon = icon_.get();
     cls.smallIcon = smallIcon_.get();
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kFrameStyle, 0);
-    Create(cls, 0, kFrameStyle, kAppliTitle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
+    Create(cls, 0, kFrameStyle, kWindowTitle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
     if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
     if (smallIcon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     CreateControls();
     win::CenterOnScreen(hwnd());
-    Form_Load();
+    ShowStartupState();
 }
 
-void Appli::Show() {
+void MendrelWindow::Show() {
     ::ShowWindow(hwnd(), SW_SHOW);
     ::UpdateWindow(hwnd());
     ::SetForegroundWindow(hwnd());
@@ -119,7 +120,7 @@ void Appli::Show() {
     if (HWND first = ::GetNextDlgTabItem(hwnd(), nullptr, FALSE)) ::SetFocus(first);
 }
 
-void Appli::CreateControls() {
+void MendrelWindow::CreateControls() {
     // "Times New Roman" 8.25 points, normal weight, for every control.
     int dpi = 96;
     {
@@ -132,76 +133,73 @@ void Appli::CreateControls() {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     for (const auto& c : kControls) {
         HWND h = ::CreateWindowExW(0, c.cls, c.text, WS_CHILD | c.style, win::Scale(Px(c.left)), win::Scale(Px(c.top)),
-                                   win::Scale(Px(c.width)), win::Scale(Px(c.height)), hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst,
-                                   nullptr);
+                                   win::Scale(Px(c.width)), win::Scale(Px(c.height)), hwnd(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
         if (!h) ThrowWin32(::GetLastError());
         ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
 }
 
-LRESULT Appli::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT MendrelWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_COMMAND: return OnCommand(wp, lp);
-        case WM_DESTROY: Form_Unload(); return 0;
+        case WM_DESTROY: OnClosed(); return 0;
         default: return Default(msg, wp, lp);
     }
 }
 
-LRESULT Appli::OnCommand(WPARAM wp, LPARAM lp) {
+LRESULT MendrelWindow::OnCommand(WPARAM wp, LPARAM lp) {
     if (HIWORD(wp) != BN_CLICKED || !lp) return 0;
     switch (LOWORD(wp)) {
-        case kCommand1: Command1_Click(); break;
-        case kCommand2: Command2_Click(); break;
-        case kCommand3: Command3_Click(); break;
-        case kCommand4: Command4_Click(); break;
+        case kOptimiseButton: OnOptimiseClicked(); break;
+        case kRepairButton: OnRepairClicked(); break;
+        case kDefaultsButton: OnDefaultsClicked(); break;
+        case kHelpButton: OnHelpClicked(); break;
         default: break;
     }
     return 0;
 }
 
-void Appli::SetStatus(const std::string& text) { ::SetWindowTextW(Control(kLabel3), win::Widen(text).c_str()); }
+void MendrelWindow::SetStatus(const std::string& text) {
+    ::SetWindowTextW(Control(kStatusLine), win::Widen(text).c_str());
+}
 
-std::wstring Appli::StatusText() const {
-    HWND label = Control(kLabel3);
+std::wstring MendrelWindow::StatusText() const {
+    HWND label = Control(kStatusLine);
     const int n = ::GetWindowTextLengthW(label);
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), n + 1)));
     return text;
 }
 
-void Appli::Form_Load() {
+void MendrelWindow::ShowStartupState() {
     SetStatus(orvane::kStatusOff);
     const orvane::StartupView view = orvane::StartupState(Registry(), memory_());
     SetStatus(view.status);
     if (!view.switchesEnabled) {
-        ::EnableWindow(Control(kCommand1), FALSE);
-        ::EnableWindow(Control(kCommand3), FALSE);
-        ::EnableWindow(Control(kLabel1), FALSE);
+        ::EnableWindow(Control(kOptimiseButton), FALSE);
+        ::EnableWindow(Control(kDefaultsButton), FALSE);
+        ::EnableWindow(Control(kPreventionText), FALSE);
     }
 }
 
-void Appli::Form_Unload() {
-    if (onUnload_) onUnload_();
+void MendrelWindow::OnClosed() {
+    if (onClosed_) onClosed_();
 }
 
-void Appli::Command1_Click() { SetStatus(orvane::SwitchPreventionOn(Registry())); }
+void MendrelWindow::OnOptimiseClicked() { SetStatus(orvane::SwitchPreventionOn(Registry())); }
 
-void Appli::Command3_Click() { SetStatus(orvane::SwitchPreventionOff(Registry())); }
+void MendrelWindow::OnDefaultsClicked() { SetStatus(orvane::SwitchPreventionOff(Registry())); }
 
-void Appli::Command4_Click() { opener_(hwnd(), kHelpPage); }
+void MendrelWindow::OnHelpClicked() { opener_(hwnd(), kHelpPage); }
 
-void Appli::Command2_Click() {
+void MendrelWindow::OnRepairClicked() {
     ::ShowWindow(hwnd(), SW_HIDE);
     SystemProcessList processes;
-    WindowsRepairEnvironment env(Control(kDir1), Control(kFile1));
+    WindowsRepairEnvironment env(Control(kStartupFolderList), Control(kStartupFileList));
     orvane::RepairStartupPrograms(Registry(), processes, env);
     ::ShowWindow(hwnd(), SW_SHOW);
     ::DestroyWindow(hwnd());
-}
-
-std::string Appli::PathFile(const std::string& path) {
-    WindowsRepairEnvironment env;
-    return orvane::PathFile(env, path);
 }
 
 }  // namespace mendrel

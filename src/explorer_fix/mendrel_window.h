@@ -17,53 +17,46 @@
 
 namespace mendrel {
 
-inline constexpr wchar_t kAppliClass[] = L"MendrelAppli";
-inline constexpr wchar_t kAppliTitle[] = L"Mendrel Explorer";
+// The class name is how the installer and the tests find a running copy.
+inline constexpr wchar_t kWindowClass[] = L"MendrelAppli";
+inline constexpr wchar_t kWindowTitle[] = L"Mendrel Explorer";
 inline constexpr wchar_t kErrorTitle[] = L"Mendrel";
 inline constexpr wchar_t kHelpPage[] = L"C:\\Program Files\\Mendrel Explorer\\A Propos.htm";
 
-// Control numbers (also the dialog ids of the controls).
+// The controls' dialog identifiers; the numbers are fixed, since other
+// programs find the controls by them.
 enum ControlId : int {
-    kCommand4 = 101,  // clear of IDOK and IDCANCEL, which Enter and Escape send
-    kCommand3,
-    kCommand2,
-    kCommand1,
-    kFile1,
-    kDir1,
-    kLabel3,
-    kLabel2,
-    kLabel1,
+    kHelpButton = 101,  // "Aide"; clear of IDOK and IDCANCEL, which Enter and Escape send
+    kDefaultsButton,    // "Par défaut"
+    kRepairButton,      // "Corriger"
+    kOptimiseButton,    // "Optimiser"
+    kStartupFileList,   // hidden: the files of the Startup folder being repaired
+    kStartupFolderList, // hidden: that folder
+    kStatusLine,
+    kRepairText,        // what "Corriger" is for
+    kPreventionText,    // what "Optimiser" is for
 };
 
-// Twips of the form at 15 twips per pixel.
+// Twips of the layout at 15 twips per pixel.
 constexpr int Px(int twips) { return twips / 15; }
 inline constexpr int kClientWidth = Px(4290);
 inline constexpr int kClientHeight = Px(4905);
 
-class Appli : public win::Window {
+class MendrelWindow : public win::Window {
 public:
-    // Where Form_Load takes the machine's total physical memory; tests give
+    // Where the start-up takes the machine's total physical memory; tests give
     // their own. Where "Aide" opens its page; tests record it.
     using MemorySource = std::function<std::uint64_t()>;
     using Opener = std::function<void(HWND owner, const std::wstring& path)>;
 
-    Appli();
-    ~Appli() override;
+    MendrelWindow();
+    ~MendrelWindow() override;
 
-    // Creates the window hidden with its controls and runs Form_Load; the
-    // caller then shows it. Errors of Form_Load are thrown to the caller.
+    // Creates the window hidden with its controls and shows the options'
+    // state and the memory restriction in it; the caller then shows it.
+    // Errors of that start-up are thrown to the caller.
     void Load();
     void Show();
-
-    void Form_Load();
-    void Form_Unload();
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-
-    // The target path that a shortcut file names (first local path in it).
-    std::string PathFile(const std::string& path);
 
     HWND Control(ControlId id) const { return ::GetDlgItem(hwnd(), id); }
     std::wstring StatusText() const;
@@ -72,7 +65,7 @@ public:
     void SetOpener(Opener opener) { opener_ = std::move(opener); }
     // Called once the window is gone (the program then ends); by default it
     // posts the quit message.
-    void SetOnUnload(std::function<void()> onUnload) { onUnload_ = std::move(onUnload); }
+    void SetOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
 
     // The registry access object, made on first use and kept for the run.
     RegistryAccess& Registry();
@@ -88,13 +81,20 @@ private:
     void CreateControls();
     void SetStatus(const std::string& text);
 
+    void ShowStartupState();
+    void OnClosed();
+    void OnOptimiseClicked();
+    void OnRepairClicked();
+    void OnDefaultsClicked();
+    void OnHelpClicked();
+
     std::unique_ptr<RegistryAccess> registry_;
     win::GdiObject font_;
     win::Icon icon_;
     win::Icon smallIcon_;
     MemorySource memory_;
     Opener opener_;
-    std::function<void()> onUnload_;
+    std::function<void()> onClosed_;
 };
 
 // The machine's total physical memory in bytes.

@@ -1,4 +1,4 @@
-#include "explorer_fix/module1.h"
+#include "explorer_fix/process_routines.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -9,7 +9,12 @@
 
 namespace mendrel {
 
-std::uint32_t SystemProcessList::PlatformId() { return mendrel::PlatformId(); }
+std::uint32_t SystemProcessList::PlatformId() {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!::GetVersionExW(&info)) return 0;
+    return info.dwPlatformId;
+}
 
 std::uint32_t SystemProcessList::CurrentProcessId() { return ::GetCurrentProcessId(); }
 
@@ -44,24 +49,8 @@ bool SystemProcessList::Terminate(std::uint32_t id) {
     return process && ::TerminateProcess(process.get(), 0);
 }
 
-std::uint32_t PlatformId() {
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!::GetVersionExW(&info)) return 0;
-    return info.dwPlatformId;
-}
-
-bool IsProgramRunning(const std::string& text) {
-    SystemProcessList processes;
-    return orvane::IsProgramRunning(processes, text);
-}
-
-bool EndProgram(const std::string& text) {
-    SystemProcessList processes;
-    return orvane::EndProgram(processes, text).matched;
-}
-
 void StartMinimized(const std::string& commandLine) {
+    // CreateProcessW may write into the command line: it needs its own copy.
     std::wstring cmd = win::Widen(commandLine);
     STARTUPINFOW si{};
     si.cb = sizeof si;

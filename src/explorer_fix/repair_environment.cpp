@@ -2,21 +2,15 @@
 
 #include <vector>
 
-#include "explorer_fix/module1.h"
+#include "explorer_fix/process_routines.h"
 #include "explorer_fix/system_error.h"
+#include "win32/file_io.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
 
 namespace mendrel {
 
 namespace {
-
-// Long paths are opened through the \\?\ form, which the deep folders of a
-// whole-drive walk need.
-std::wstring Extended(const std::wstring& path) {
-    if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\")) return path;
-    return L"\\\\?\\" + path;
-}
 
 bool IsDots(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
 
@@ -31,7 +25,8 @@ void FillList(HWND list, const std::vector<std::wstring>& items) {
 std::vector<std::string> WindowsRepairEnvironment::ListFiles(const std::string& folder) {
     std::wstring dir = win::Widen(folder);
     while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Extended(dir).c_str());
+    const DWORD attributes =
+        dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(win::ExtendedLengthPath(dir).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = dir.empty() ? ERROR_PATH_NOT_FOUND : ::GetLastError();
         ThrowWin32(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
@@ -43,7 +38,7 @@ std::vector<std::string> WindowsRepairEnvironment::ListFiles(const std::string& 
     if (pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
     WIN32_FIND_DATAW data{};
-    const win::FindHandle find(::FindFirstFileW(Extended(pattern).c_str(), &data));
+    const win::FindHandle find(::FindFirstFileW(win::ExtendedLengthPath(pattern).c_str(), &data));
     std::vector<std::wstring> names;
     if (!find) {
         const DWORD error = ::GetLastError();
@@ -65,25 +60,12 @@ std::vector<std::string> WindowsRepairEnvironment::ListFiles(const std::string& 
 }
 
 std::string WindowsRepairEnvironment::ReadFileText(const std::string& path) {
-    const win::FileHandle file(::CreateFileW(Extended(win::Widen(path)).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) ThrowWin32(::GetLastError());
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) ThrowWin32(::GetLastError());
-    if (static_cast<unsigned long long>(size.QuadPart) > kMaxFileBytes)
+    const win::FileBytes read = win::ReadFileBytes(win::Widen(path), kMaxFileBytes);
+    if (read.tooLarge)
         throw orvane::MendrelError(7, "Mémoire insuffisante : le fichier « " + path + " » est trop grand");
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
-            ThrowWin32(::GetLastError());
-        if (got == 0) break;  // shrank while being read
-        done += got;
-    }
-    bytes.resize(done);
+    if (read.error) ThrowWin32(read.error);
     // One character per byte in the ANSI code page; NUL bytes stay NULs.
-    return win::Narrow(win::FromAnsi(bytes));
+    return win::Narrow(win::FromAnsi(read.bytes));
 }
 
 std::string WindowsRepairEnvironment::LogicalDriveStrings() {
@@ -100,8 +82,10 @@ bool WindowsRepairEnvironment::IsFixedDrive(const std::string& root) {
 
 std::optional<std::string> WindowsRepairEnvironment::SearchTree(const std::string& root, const std::string& fileName) {
     // Depth first, each folder's own files before its subfolders, folders in
-    // the order the file system lists them. Junctions and symbolic links are
-    // not followed: some loop back to their parents and would never end.
+    // the order the file system lists them. No folder that is a reparse point
+    // is entered: junctions and symbolic links may lead back up the tree and
+    // the walk would never end, and their tag cannot sort them out, since
+    // Wine reports its Unix symbolic links as reparse points without one.
     const std::wstring wanted = win::Widen(fileName);
     if (root.empty() || wanted.empty()) return std::nullopt;
     std::vector<std::wstring> pending{win::Widen(root)};
@@ -110,8 +94,9 @@ std::optional<std::string> WindowsRepairEnvironment::SearchTree(const std::strin
         pending.pop_back();
         if (dir.back() != L'\\') dir += L'\\';
         WIN32_FIND_DATAW data{};
-        const win::FindHandle find(::FindFirstFileExW(Extended(dir + L"*").c_str(), FindExInfoBasic, &data,
-                                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        const win::FindHandle find(::FindFirstFileExW(win::ExtendedLengthPath(dir + L"*").c_str(), FindExInfoBasic,
+                                                      &data, FindExSearchNameMatch, nullptr,
+                                                      FIND_FIRST_EX_LARGE_FETCH));
         if (!find) continue;  // unreadable folders are passed over
         std::vector<std::wstring> subfolders;
         do {

@@ -110,12 +110,10 @@ TEST(MendrelFiles, DriveStringsFourCharactersEach) {
     EXPECT_EQ(ParseLogicalDriveStrings("C:"s), std::vector<std::string>{});
 }
 
-TEST(MendrelFiles, FolderAndLines) {
-    EXPECT_EQ(FolderOf("C:\\Outils\\Boost\\StartBoost.exe"), "C:\\Outils\\Boost\\");
-    EXPECT_EQ(FolderOf("StartBoost.exe"), "");
-    EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(SplitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_TRUE(SplitLines("").empty());
+TEST(MendrelFiles, FolderOfAFoundFileKeepsItsBackslash) {
+    EXPECT_EQ(UpToLastBackslash("C:\\Outils\\Boost\\StartBoost.exe"), "C:\\Outils\\Boost\\");
+    EXPECT_EQ(UpToLastBackslash("C:\\StartBoost.exe"), "C:\\");
+    EXPECT_EQ(UpToLastBackslash("StartBoost.exe"), "");
 }
 
 TEST(MendrelFiles, FileNamesSortLikeAFileList) {

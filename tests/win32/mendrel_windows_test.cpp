@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "explorer_fix/appli.h"
-#include "explorer_fix/module1.h"
+#include "explorer_fix/mendrel_window.h"
+#include "explorer_fix/process_routines.h"
 #include "explorer_fix/registry_access.h"
 #include "explorer_fix/repair_environment.h"
 #include "win32/strings.h"
@@ -253,10 +253,11 @@ TEST(MendrelProcessRoutines, StartFindEndOnWin98AndNothingOnNt) {
     for (int i = 0; i < 100 && (found = Matching("sonde_été.exe")).empty(); ++i) ::Sleep(50);
     ASSERT_EQ(found.size(), 1u);
 
-    // This Wine answers as the NT family: the module's routines find nothing.
-    EXPECT_EQ(mendrel::PlatformId(), 2u);
-    EXPECT_FALSE(mendrel::IsProgramRunning(U8(exe)));
-    EXPECT_FALSE(mendrel::IsProgramRunning("sonde_été.exe"));
+    // This Wine answers as the NT family: the running test finds nothing.
+    mendrel::SystemProcessList system;
+    EXPECT_EQ(system.PlatformId(), 2u);
+    EXPECT_FALSE(orvane::IsProgramRunning(system, U8(exe)));
+    EXPECT_FALSE(orvane::IsProgramRunning(system, "sonde_été.exe"));
     Win98Processes w98;
     EXPECT_TRUE(orvane::IsProgramRunning(w98, UpperCase(U8(exe))));
     EXPECT_FALSE(orvane::IsProgramRunning(w98, U8(exe) + " /x"));
@@ -324,9 +325,8 @@ TEST(MendrelRepairFiles, ShortcutTextKeepsNulsAndAnsiLetters) {
     mendrel::WindowsRepairEnvironment env;
     const std::string text = env.ReadFileText(U8(lnk));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\0'), 8);
-    mendrel::Appli appli;
-    EXPECT_EQ(appli.PathFile(U8(lnk)), "C:\\Données\\notes.exe");
-    EXPECT_THROW(appli.PathFile(U8(dir) + "\\absent.lnk"), MendrelError);
+    EXPECT_EQ(ShortcutTargetPath(env, U8(lnk)), "C:\\Données\\notes.exe");
+    EXPECT_THROW(ShortcutTargetPath(env, U8(dir) + "\\absent.lnk"), MendrelError);
     ::DeleteFileW(lnk.c_str());
     ::RemoveDirectoryW(dir.c_str());
 }
@@ -414,130 +414,130 @@ private:
     Saved browse_, separate_;
 };
 
-class MendrelWindow : public ::testing::Test {
+class MendrelWindowTest : public ::testing::Test {
 protected:
     void Load(std::uint64_t memory) {
-        appli.SetMemorySource([memory] { return memory; });
-        appli.SetOnUnload([this] { ++unloads; });
-        appli.SetOpener([this](HWND owner, const std::wstring& path) { opened.emplace_back(owner, path); });
-        appli.Load();
+        window.SetMemorySource([memory] { return memory; });
+        window.SetOnClosed([this] { ++closings; });
+        window.SetOpener([this](HWND owner, const std::wstring& path) { opened.emplace_back(owner, path); });
+        window.Load();
     }
-    bool Enabled(mendrel::ControlId id) { return ::IsWindowEnabled(appli.Control(id)); }
+    bool Enabled(mendrel::ControlId id) { return ::IsWindowEnabled(window.Control(id)); }
     std::wstring Text(mendrel::ControlId id) {
         wchar_t buf[512] = {};
-        ::GetWindowTextW(appli.Control(id), buf, 512);
+        ::GetWindowTextW(window.Control(id), buf, 512);
         return buf;
     }
     OptionState options;
-    int unloads = 0;
+    int closings = 0;
     std::vector<std::pair<HWND, std::wstring>> opened;
-    mendrel::Appli appli;  // last: its window ends before what its callbacks use
+    mendrel::MendrelWindow window;  // last: it is destroyed before what its callbacks use
 };
 
-TEST_F(MendrelWindow, LayoutTextsAndFont) {
+TEST_F(MendrelWindowTest, LayoutTextsAndFont) {
     Load(512ull << 20);
     RECT client{};
-    ::GetClientRect(appli.hwnd(), &client);
+    ::GetClientRect(window.hwnd(), &client);
     EXPECT_EQ(client.right, 286);
     EXPECT_EQ(client.bottom, 327);
     wchar_t title[64] = {};
-    ::GetWindowTextW(appli.hwnd(), title, 64);
+    ::GetWindowTextW(window.hwnd(), title, 64);
     EXPECT_STREQ(title, L"Mendrel Explorer");
-    EXPECT_FALSE(::IsWindowVisible(appli.hwnd()));  // shown by the caller after loading
+    EXPECT_FALSE(::IsWindowVisible(window.hwnd()));  // shown by the caller after loading
 
-    EXPECT_EQ(Text(mendrel::kLabel1),
+    EXPECT_EQ(Text(mendrel::kPreventionText),
               L"Pour exécuter le bureau, la barre des tâches, le menu \"Démarrer\"... l'explorateur de fichiers et "
               L"Internet Explorer dans un espace mémoire différent : cliquez sur le bouton \"Optimiser\".");
-    EXPECT_EQ(Text(mendrel::kLabel2),
+    EXPECT_EQ(Text(mendrel::kRepairText),
               L"Pour restituer les icônes des programmes qui se lancent au démarrage figurant dans la barre des "
               L"tâches à côté de l'heure avant le plantage de Explorer.exe : cliquez sur le bouton \"Corriger\".");
-    EXPECT_EQ(Text(mendrel::kLabel1).size(), 184u);
-    EXPECT_EQ(Text(mendrel::kLabel2).size(), 190u);
-    EXPECT_EQ(Text(mendrel::kCommand3), L"Par défaut");
+    EXPECT_EQ(Text(mendrel::kPreventionText).size(), 184u);
+    EXPECT_EQ(Text(mendrel::kRepairText).size(), 190u);
+    EXPECT_EQ(Text(mendrel::kDefaultsButton), L"Par défaut");
 
     struct Box {
         mendrel::ControlId id;
         RECT r;
     };
     const Box boxes[] = {
-        {mendrel::kLabel1, {8, 16, 129, 129}},   {mendrel::kLabel2, {152, 16, 273, 129}},
-        {mendrel::kLabel3, {16, 280, 265, 313}}, {mendrel::kFile1, {288, 0, 305, 20}},
-        {mendrel::kDir1, {0, 0, 17, 22}},
+        {mendrel::kPreventionText, {8, 16, 129, 129}},   {mendrel::kRepairText, {152, 16, 273, 129}},
+        {mendrel::kStatusLine, {16, 280, 265, 313}}, {mendrel::kStartupFileList, {288, 0, 305, 20}},
+        {mendrel::kStartupFolderList, {0, 0, 17, 22}},
     };
     for (const auto& b : boxes) {
         RECT r{};
-        HWND h = appli.Control(b.id);
+        HWND h = window.Control(b.id);
         ::GetWindowRect(h, &r);
-        ::MapWindowPoints(nullptr, appli.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        ::MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&r), 2);
         EXPECT_EQ(r.left, b.r.left) << b.id;
         EXPECT_EQ(r.top, b.r.top) << b.id;
         EXPECT_EQ(r.right, b.r.right) << b.id;
         EXPECT_EQ(r.bottom, b.r.bottom) << b.id;
     }
-    EXPECT_FALSE(::GetWindowLongW(appli.Control(mendrel::kFile1), GWL_STYLE) & WS_VISIBLE);
-    EXPECT_FALSE(::GetWindowLongW(appli.Control(mendrel::kDir1), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(::GetWindowLongW(window.Control(mendrel::kStartupFileList), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(::GetWindowLongW(window.Control(mendrel::kStartupFolderList), GWL_STYLE) & WS_VISIBLE);
 
-    auto font = reinterpret_cast<HFONT>(::SendMessageW(appli.Control(mendrel::kCommand1), WM_GETFONT, 0, 0));
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(window.Control(mendrel::kOptimiseButton), WM_GETFONT, 0, 0));
     ASSERT_TRUE(font);
     LOGFONTW lf{};
     ::GetObjectW(font, sizeof lf, &lf);
     EXPECT_STREQ(lf.lfFaceName, L"Times New Roman");
     EXPECT_EQ(lf.lfWeight, FW_NORMAL);
-    win::WindowDc dc(appli.hwnd());
+    win::WindowDc dc(window.hwnd());
     EXPECT_EQ(lf.lfHeight, -::MulDiv(825, ::GetDeviceCaps(dc.get(), LOGPIXELSY), 7200));
 
     // Tab order follows the tab indexes: Optimiser, Corriger, Par défaut, Aide.
-    HWND h = appli.Control(mendrel::kCommand1);
-    for (auto next : {mendrel::kCommand2, mendrel::kCommand3, mendrel::kCommand4, mendrel::kCommand1}) {
-        h = ::GetNextDlgTabItem(appli.hwnd(), h, FALSE);
-        EXPECT_EQ(h, appli.Control(next));
+    HWND h = window.Control(mendrel::kOptimiseButton);
+    for (auto next : {mendrel::kRepairButton, mendrel::kDefaultsButton, mendrel::kHelpButton, mendrel::kOptimiseButton}) {
+        h = ::GetNextDlgTabItem(window.hwnd(), h, FALSE);
+        EXPECT_EQ(h, window.Control(next));
     }
 }
 
-TEST_F(MendrelWindow, MemoryBoundaryDisablesTheSwitches) {
+TEST_F(MendrelWindowTest, MemoryBoundaryDisablesTheSwitches) {
     options.SetOn();
     Load(66060287ull);
-    EXPECT_EQ(appli.StatusText(),
+    EXPECT_EQ(window.StatusText(),
               L"Vous avez moins de 64 Mo de Ram : la fonction prévention ne peut être paramétrée !");
-    EXPECT_FALSE(Enabled(mendrel::kCommand1));
-    EXPECT_FALSE(Enabled(mendrel::kCommand3));
-    EXPECT_FALSE(Enabled(mendrel::kLabel1));
-    EXPECT_TRUE(Enabled(mendrel::kCommand2));
-    EXPECT_TRUE(Enabled(mendrel::kCommand4));
+    EXPECT_FALSE(Enabled(mendrel::kOptimiseButton));
+    EXPECT_FALSE(Enabled(mendrel::kDefaultsButton));
+    EXPECT_FALSE(Enabled(mendrel::kPreventionText));
+    EXPECT_TRUE(Enabled(mendrel::kRepairButton));
+    EXPECT_TRUE(Enabled(mendrel::kHelpButton));
 }
 
-TEST_F(MendrelWindow, EnoughMemoryShowsTheOptionState) {
+TEST_F(MendrelWindowTest, EnoughMemoryShowsTheOptionState) {
     options.SetOn();
     Load(66060288ull);
-    EXPECT_EQ(appli.StatusText(), L"La fonction prévention est activée.");
-    EXPECT_TRUE(Enabled(mendrel::kCommand1));
-    EXPECT_TRUE(Enabled(mendrel::kCommand3));
-    EXPECT_TRUE(Enabled(mendrel::kLabel1));
+    EXPECT_EQ(window.StatusText(), L"La fonction prévention est activée.");
+    EXPECT_TRUE(Enabled(mendrel::kOptimiseButton));
+    EXPECT_TRUE(Enabled(mendrel::kDefaultsButton));
+    EXPECT_TRUE(Enabled(mendrel::kPreventionText));
     // The buttons' messages reach their handlers.
-    ::SendMessageW(appli.Control(mendrel::kCommand3), BM_CLICK, 0, 0);
-    EXPECT_EQ(appli.StatusText(), L"La fonction prévention est désactivée.");
-    ::SendMessageW(appli.Control(mendrel::kCommand1), BM_CLICK, 0, 0);
-    EXPECT_EQ(appli.StatusText(), L"La fonction prévention est activée.");
+    ::SendMessageW(window.Control(mendrel::kDefaultsButton), BM_CLICK, 0, 0);
+    EXPECT_EQ(window.StatusText(), L"La fonction prévention est désactivée.");
+    ::SendMessageW(window.Control(mendrel::kOptimiseButton), BM_CLICK, 0, 0);
+    EXPECT_EQ(window.StatusText(), L"La fonction prévention est activée.");
     // Enter and Escape press nothing.
-    ::SendMessageW(appli.hwnd(), WM_COMMAND, IDOK, 0);
-    ::SendMessageW(appli.hwnd(), WM_COMMAND, IDCANCEL, 0);
+    ::SendMessageW(window.hwnd(), WM_COMMAND, IDOK, 0);
+    ::SendMessageW(window.hwnd(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(appli.StatusText(), L"La fonction prévention est activée.");
+    EXPECT_EQ(window.StatusText(), L"La fonction prévention est activée.");
 }
 
-TEST_F(MendrelWindow, AideOpensTheFixedHelpPage) {
+TEST_F(MendrelWindowTest, AideOpensTheFixedHelpPage) {
     Load(512ull << 20);
-    ::SendMessageW(appli.Control(mendrel::kCommand4), BM_CLICK, 0, 0);
+    ::SendMessageW(window.Control(mendrel::kHelpButton), BM_CLICK, 0, 0);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].first, appli.hwnd());
+    EXPECT_EQ(opened[0].first, window.hwnd());
     EXPECT_EQ(opened[0].second, L"C:\\Program Files\\Mendrel Explorer\\A Propos.htm");
 }
 
-TEST_F(MendrelWindow, ClosingUnloads) {
+TEST_F(MendrelWindowTest, ClosingEndsTheProgram) {
     Load(512ull << 20);
-    ::SendMessageW(appli.hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(unloads, 1);
-    EXPECT_FALSE(appli.hwnd());
+    ::SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(closings, 1);
+    EXPECT_FALSE(window.hwnd());
 }
 
 // ---- "Corriger" on the 95/98/Me family ------------------------------------------------
