@@ -128,6 +128,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(info.width > 0 && info.height > 0);
     FUZZ_CHECK(orvane::PictureSizeAcceptable(info.width, info.height));
+    // What the platform decoder relies on: the info header whole after the
+    // file header, the pixels after it and inside the file.
+    FUZZ_CHECK(info.headerSize >= 12 && info.headerSize == (data[14] | (data[15] << 8) | (data[16] << 16) |
+                                                            (static_cast<std::uint32_t>(data[17]) << 24)));
+    FUZZ_CHECK(info.pixelOffset >= 14 + std::uint64_t{info.headerSize} && info.pixelOffset <= size);
     // A 1-bit file of a few kilobytes may announce a large picture; past this
     // size only the bounds of the last row are of interest.
     const Reader reader{data, size};
