@@ -15,9 +15,10 @@
 namespace e2e {
 namespace {
 
-// Commands of the calendar's context menu.
-constexpr WPARAM kFondnormal1 = 115;
-constexpr WPARAM kMois1 = 101;
+// Commands of the calendar's context menu (PreviewWindow::Command; this
+// program does not link the preview's code, so the numbers are repeated).
+constexpr WPARAM kNormalDayColourCommand = 115;
+constexpr WPARAM kMonthFontCommand = 101;
 
 LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y))); }
 
@@ -138,7 +139,7 @@ TEST_F(PreviewE2eTest, ColourChosenInTheDialogColoursTheNextWallpaper) {
     HWND preview = OpenPreview();
     ASSERT_NE(preview, nullptr);
     ASSERT_NE(Handle(preview), nullptr);
-    ::PostMessageW(preview, WM_COMMAND, kFondnormal1, 0);  // "Fond &normal"
+    ::PostMessageW(preview, WM_COMMAND, kNormalDayColourCommand, 0);  // "Fond &normal"
     HWND dialog = WaitForMessageBox(app_.Id(), nullptr);
     ASSERT_NE(dialog, nullptr);
     // Red, green and blue fields of the colour dialog.
@@ -171,7 +172,7 @@ TEST_F(PreviewE2eTest, FontChosenInTheDialogChangesTheNextWallpaper) {
     ASSERT_TRUE(WaitFor([&] { return ReadBmp(ReadBytes(WallpaperFile())).width > 0; }, 15000));
     const Picture withArial = ReadBmp(ReadBytes(WallpaperFile()));
 
-    ::PostMessageW(preview, WM_COMMAND, kMois1, 0);  // "&Fontes" / "&Mois"
+    ::PostMessageW(preview, WM_COMMAND, kMonthFontCommand, 0);  // "&Fontes" / "&Mois"
     HWND dialog = WaitForMessageBox(app_.Id(), nullptr);
     ASSERT_NE(dialog, nullptr);
     HWND faces = ::GetDlgItem(dialog, 1136);  // the face list
