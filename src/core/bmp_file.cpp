@@ -1,8 +1,10 @@
 #include "core/bmp_file.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "core/byte_reader.h"
 #include "core/error.h"
@@ -76,6 +78,30 @@ void CheckRle(const ByteReader& stream, bool rle4) {
 
 }  // namespace
 
+namespace {
+
+// BITMAPFILEHEADER and BITMAPINFOHEADER of a bottom-up picture, into the
+// first kFileHeader + kInfoHeader bytes at `h`.
+void PutHeaders(std::uint8_t* h, int width, int height, int bitsPerPixel, std::size_t imageBytes) {
+    const std::size_t offset = kFileHeader + kInfoHeader;
+    std::memset(h, 0, offset);
+    h[0] = 'B', h[1] = 'M';
+    Put32(h + 2, static_cast<std::uint32_t>(offset + imageBytes));
+    Put32(h + 10, static_cast<std::uint32_t>(offset));
+    std::uint8_t* info = h + kFileHeader;
+    Put32(info, kInfoHeader);
+    Put32(info + 4, static_cast<std::uint32_t>(width));
+    Put32(info + 8, static_cast<std::uint32_t>(height));  // positive: bottom-up
+    Put16(info + 12, 1);
+    Put16(info + 14, static_cast<std::uint32_t>(bitsPerPixel));
+    Put32(info + 16, kBiRgb);
+    Put32(info + 20, static_cast<std::uint32_t>(imageBytes));
+    Put32(info + 24, 3780);  // 96 dpi
+    Put32(info + 28, 3780);
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
     if (image.empty()) throw Error("Impossible d'enregistrer une image vide");
     if (bitsPerPixel != 16 && bitsPerPixel != 32) bitsPerPixel = 24;
@@ -84,21 +110,7 @@ std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
     const std::size_t imageBytes = stride * static_cast<std::size_t>(image.height);
     const std::size_t offset = kFileHeader + kInfoHeader;
     std::vector<std::uint8_t> file(offset, 0);
-
-    std::uint8_t* h = file.data();
-    h[0] = 'B', h[1] = 'M';
-    Put32(h + 2, static_cast<std::uint32_t>(offset + imageBytes));
-    Put32(h + 10, static_cast<std::uint32_t>(offset));
-    std::uint8_t* info = h + kFileHeader;
-    Put32(info, kInfoHeader);
-    Put32(info + 4, static_cast<std::uint32_t>(image.width));
-    Put32(info + 8, static_cast<std::uint32_t>(image.height));  // positive: bottom-up
-    Put16(info + 12, 1);
-    Put16(info + 14, static_cast<std::uint32_t>(bitsPerPixel));
-    Put32(info + 16, kBiRgb);
-    Put32(info + 20, static_cast<std::uint32_t>(imageBytes));
-    Put32(info + 24, 3780);  // 96 dpi
-    Put32(info + 28, 3780);
+    PutHeaders(file.data(), image.width, image.height, bitsPerPixel, imageBytes);
 
     // Rows are appended rather than written into a zeroed buffer: a 4K
     // wallpaper is 33 MB, and touching it twice shows in every change.
@@ -137,6 +149,40 @@ std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel) {
         }
         file.insert(file.end(), line.begin(), line.end());
     }
+    return file;
+}
+
+const std::uint8_t* BmpFileBytes::data() const {
+    // Two bytes in, the 54 bytes of headers end on a pixel boundary.
+    if (!words_.empty()) return reinterpret_cast<const std::uint8_t*>(words_.data()) + 2;
+    return bytes_.data();
+}
+
+BmpFileBytes EncodeBmpInPlace(Image32&& image, int bitsPerPixel) {
+    if (image.empty()) throw Error("Impossible d'enregistrer une image vide");
+    BmpFileBytes file;
+    if (bitsPerPixel != 32 || std::endian::native != std::endian::little) {
+        // Narrower rows: a buffer of its own, smaller than the picture.
+        file.bytes_ = EncodeBmp(image, bitsPerPixel);
+        file.size_ = file.bytes_.size();
+        image = Image32();
+        return file;
+    }
+    static_assert((kFileHeader + kInfoHeader + 2) % 4 == 0 && (kFileHeader + kInfoHeader + 2) / 4 == kBmpInPlaceSpareWords);
+    const int width = image.width, height = image.height;
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t pixels = w * static_cast<std::size_t>(height);
+    std::vector<std::uint32_t> words = std::move(image.pixels);
+    image = Image32();
+    if (words.size() != pixels) throw Error("Impossible d'enregistrer une image incomplète");
+    for (std::size_t top = 0, bottom = static_cast<std::size_t>(height) - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(words.begin() + top * w, words.begin() + (top + 1) * w, words.begin() + bottom * w);
+    words.resize(pixels + kBmpInPlaceSpareWords);
+    std::memmove(words.data() + kBmpInPlaceSpareWords, words.data(), pixels * 4);
+    const std::size_t imageBytes = pixels * 4;
+    PutHeaders(reinterpret_cast<std::uint8_t*>(words.data()) + 2, width, height, 32, imageBytes);
+    file.words_ = std::move(words);
+    file.size_ = kFileHeader + kInfoHeader + imageBytes;
     return file;
 }
 

@@ -14,6 +14,30 @@ namespace orvane {
 // `image` at `bitsPerPixel` (16, 24 or 32; other depths are written as 24).
 std::vector<std::uint8_t> EncodeBmp(const Image32& image, int bitsPerPixel);
 
+// The same file bytes, held where they were made, ready for one write.
+class BmpFileBytes {
+public:
+    const std::uint8_t* data() const;
+    std::size_t size() const { return size_; }
+
+private:
+    friend BmpFileBytes EncodeBmpInPlace(Image32&& image, int bitsPerPixel);
+    std::vector<std::uint32_t> words_;  // 32 bits: the picture's own memory, the file from byte 2
+    std::vector<std::uint8_t> bytes_;   // other depths: a buffer of their own
+    std::size_t size_ = 0;
+};
+
+// Pixels past the picture's own that EncodeBmpInPlace wants in the capacity
+// of `image.pixels` to build a 32-bit file without moving the picture.
+inline constexpr std::size_t kBmpInPlaceSpareWords = 14;
+
+// EncodeBmp's bytes. At 32 bits they are made in the picture's memory,
+// consumed here: the rows turned bottom-up and the headers put before them,
+// so that a wallpaper change touches no second buffer of its size (nor the
+// pages of one for the first time) before writing the file. Without
+// kBmpInPlaceSpareWords of spare capacity the pixels are moved once.
+BmpFileBytes EncodeBmpInPlace(Image32&& image, int bitsPerPixel);
+
 struct BmpInfo {
     int width = 0;
     int height = 0;  // always positive; topDown tells the row order

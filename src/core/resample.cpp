@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/error.h"
@@ -311,6 +312,67 @@ void BlendPixels(const std::uint32_t* row, const PairTaps& taps, std::uint32_t* 
 
 }  // namespace
 
+struct RowResampler::Plan {
+    int sourceWidth = 0, sourceHeight = 0, width = 0, height = 0;
+    bool sameWidth = false, oneColumn = false;
+    PairTaps hTaps;
+    Taps vTaps;
+};
+
+RowResampler::RowResampler(int sourceWidth, int sourceHeight, int width, int height) : plan_(std::make_unique<Plan>()) {
+    if (sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0 ||
+        !PictureSizeAcceptable(sourceWidth, sourceHeight) || !PictureSizeAcceptable(width, height))
+        throw Error("Image trop grande");
+    Plan& p = *plan_;
+    p.sourceWidth = sourceWidth, p.sourceHeight = sourceHeight, p.width = width, p.height = height;
+    p.sameWidth = sourceWidth == width;
+    p.oneColumn = sourceWidth == 1;
+    if (!p.sameWidth && !p.oneColumn) p.hTaps = MakePairTaps(MakeTaps(sourceWidth, width), sourceWidth);
+    p.vTaps = MakeTaps(sourceHeight, height);
+}
+
+RowResampler::~RowResampler() = default;
+RowResampler::RowResampler(RowResampler&&) noexcept = default;
+RowResampler& RowResampler::operator=(RowResampler&&) noexcept = default;
+
+int RowResampler::SourceWidth() const { return plan_->sourceWidth; }
+int RowResampler::SourceHeight() const { return plan_->sourceHeight; }
+int RowResampler::Width() const { return plan_->width; }
+int RowResampler::Height() const { return plan_->height; }
+int RowResampler::FirstSourceRow(int y) const { return plan_->vTaps.start[y]; }
+int RowResampler::EndSourceRow(int y) const { return plan_->vTaps.start[y] + plan_->vTaps.count[y]; }
+int RowResampler::MaxSourceRows() const { return plan_->vTaps.stride; }
+std::size_t RowResampler::ScratchPixels() const { return static_cast<std::size_t>(plan_->sourceWidth) + 1; }
+
+// Rows first (the heavy pass, on contiguous bytes), then columns on the one
+// blended row: a single row of scratch memory, no per-pixel work outside the
+// two kernels.
+void RowResampler::MakeRow(int y, const std::uint32_t* const* rows, std::uint32_t* out, std::uint32_t* scratch) const {
+    const Plan& p = *plan_;
+    const std::size_t rowBytes = static_cast<std::size_t>(p.sourceWidth) * 4;
+    const int n = p.vTaps.count[y];
+    const std::uint32_t* line;
+    if (n == 1) {
+        line = rows[0];
+    } else {
+        BlendRows(reinterpret_cast<const std::uint8_t* const*>(rows), p.vTaps, y,
+                  reinterpret_cast<std::uint8_t*>(scratch), rowBytes);
+        line = scratch;
+    }
+    if (p.hTaps.readsPastEnd && line != scratch) {
+        std::memcpy(scratch, line, rowBytes);
+        line = scratch;
+    }
+    if (p.sameWidth) {
+        if (line != out) std::memcpy(out, line, rowBytes);
+    } else if (p.oneColumn) {
+        std::fill(out, out + p.width, line[0]);
+    } else {
+        if (p.hTaps.readsPastEnd) scratch[p.sourceWidth] = 0;  // the padding pixel has no weight
+        BlendPixels(line, p.hTaps, out, p.width);
+    }
+}
+
 // A source without pixels gives opaque black of the requested size, so a
 // caller that needs a picture of that size always gets one.
 Image32 Resample(const Image32& source, int width, int height) {
@@ -318,47 +380,19 @@ Image32 Resample(const Image32& source, int width, int height) {
     if (source.empty()) return Image32(width, height);
     if (source.width == width && source.height == height) return source;
     if (!PictureSizeAcceptable(width, height)) throw Error("Image trop grande");
+    const RowResampler resampler(source.width, source.height, width, height);
     // Every pixel is written below; a zeroed vector is the cheapest start
     // (a memset, where a fill with opaque black is a loop).
     Image32 out;
     out.width = width;
     out.height = height;
     out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-
-    const bool sameWidth = source.width == width;
-    const bool oneColumn = source.width == 1;
-    const PairTaps hTaps = sameWidth || oneColumn ? PairTaps() : MakePairTaps(MakeTaps(source.width, width), source.width);
-    const Taps vTaps = MakeTaps(source.height, height);
-    const std::size_t rowBytes = static_cast<std::size_t>(source.width) * 4;
-
-    // Rows first (the heavy pass, on contiguous bytes), then columns on the
-    // one blended row: a single row of scratch memory, no per-pixel work
-    // outside the two kernels.
-    std::vector<std::uint32_t> blended(static_cast<std::size_t>(source.width) + 1, 0);
-    std::vector<const std::uint8_t*> rows(vTaps.stride);
+    std::vector<std::uint32_t> scratch(resampler.ScratchPixels(), 0);
+    std::vector<const std::uint32_t*> rows(resampler.MaxSourceRows());
     for (int y = 0; y < height; ++y) {
-        const int n = vTaps.count[y];
-        const std::uint32_t* line;
-        if (n == 1) {
-            line = &source.pixels[static_cast<std::size_t>(vTaps.start[y]) * source.width];
-        } else {
-            for (int t = 0; t < n; ++t)
-                rows[t] = reinterpret_cast<const std::uint8_t*>(
-                    &source.pixels[static_cast<std::size_t>(vTaps.start[y] + t) * source.width]);
-            BlendRows(rows.data(), vTaps, y, reinterpret_cast<std::uint8_t*>(blended.data()), rowBytes);
-            line = blended.data();
-        }
-        if (hTaps.readsPastEnd && line != blended.data()) {
-            std::memcpy(blended.data(), line, rowBytes);
-            line = blended.data();
-        }
-        std::uint32_t* dst = &out.pixels[static_cast<std::size_t>(y) * width];
-        if (sameWidth)
-            std::memcpy(dst, line, rowBytes);
-        else if (oneColumn)
-            std::fill(dst, dst + width, line[0]);
-        else
-            BlendPixels(line, hTaps, dst, width);
+        const int first = resampler.FirstSourceRow(y), end = resampler.EndSourceRow(y);
+        for (int j = first; j < end; ++j) rows[j - first] = &source.pixels[static_cast<std::size_t>(j) * source.width];
+        resampler.MakeRow(y, rows.data(), &out.pixels[static_cast<std::size_t>(y) * width], scratch.data());
     }
     return out;
 }

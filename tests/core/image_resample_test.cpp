@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
+#include <vector>
 
 #include "core/resample.h"
 
@@ -179,6 +181,58 @@ TEST(Resample, HugeReductionsStayAccurate) {
 TEST(Resample, RefusesAbsurdTargets) {
     EXPECT_ANY_THROW(Resample(Image32(2, 2), 1 << 21, 2));
     EXPECT_ANY_THROW(Resample(Image32(2, 2), 100000, 100000));
+}
+
+// Source rows fed one by one into a ring of MaxSourceRows() rows, the
+// oldest overwritten as soon as no destination row needs it: what a decoder
+// streaming into the resampler does.
+Image32 Streamed(const Image32& src, int w, int h) {
+    const RowResampler r(src.width, src.height, w, h);
+    const int slots = r.MaxSourceRows();
+    std::vector<std::uint32_t> ring(static_cast<std::size_t>(slots) * src.width, 0xDEADBEEFu);
+    std::vector<std::uint32_t> scratch(r.ScratchPixels(), 0xDEADBEEFu);
+    std::vector<const std::uint32_t*> rows(slots);
+    Image32 out(w, h, 0);
+    int next = 0, lastFirst = 0, lastEnd = 0;
+    for (int j = 0; j < src.height; ++j) {
+        std::copy_n(&src.pixels[static_cast<std::size_t>(j) * src.width], src.width,
+                    &ring[static_cast<std::size_t>(j % slots) * src.width]);
+        while (next < h && r.EndSourceRow(next) <= j + 1) {
+            const int first = r.FirstSourceRow(next), end = r.EndSourceRow(next);
+            EXPECT_GE(first, lastFirst);
+            EXPECT_GE(end, lastEnd);
+            EXPECT_LE(end - first, slots);
+            EXPECT_GT(end, first);
+            EXPECT_LE(end, src.height);
+            // Every row it reads is still in the ring.
+            EXPECT_GT(first, j - slots);
+            lastFirst = first, lastEnd = end;
+            for (int k = first; k < end; ++k) rows[k - first] = &ring[static_cast<std::size_t>(k % slots) * src.width];
+            r.MakeRow(next, rows.data(), &out.pixels[static_cast<std::size_t>(next) * w], scratch.data());
+            ++next;
+        }
+    }
+    EXPECT_EQ(next, h);
+    return out;
+}
+
+TEST(RowResampler, StreamedRowsAreResamplesOwn) {
+    const int sizes[][4] = {{157, 93, 50, 31}, {157, 93, 400, 250}, {157, 93, 157, 40}, {157, 93, 20, 93},
+                            {9, 1000, 4, 3},   {3, 3, 7, 2},        {1, 50, 5, 7},      {64, 64, 64, 64},
+                            {31, 17, 1, 1},    {2, 301, 300, 300}};
+    for (const auto& s : sizes) {
+        const Image32 src = Random(s[0], s[1], static_cast<unsigned>(s[0] * 7 + s[2]));
+        const Image32 expected = s[0] == s[2] && s[1] == s[3] ? src : Resample(src, s[2], s[3]);
+        ASSERT_EQ(Streamed(src, s[2], s[3]).pixels, expected.pixels)
+            << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3];
+    }
+}
+
+TEST(RowResampler, RefusesSizesResampleWouldNotMake) {
+    EXPECT_ANY_THROW(RowResampler(0, 5, 5, 5));
+    EXPECT_ANY_THROW(RowResampler(5, 5, 5, -1));
+    EXPECT_ANY_THROW(RowResampler(5, 5, 1 << 21, 2));
+    EXPECT_ANY_THROW(RowResampler(100000, 100000, 5, 5));
 }
 
 }  // namespace
