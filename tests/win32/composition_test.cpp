@@ -1,24 +1,28 @@
-#include "wallpaper/composition.h"
-
+// The wallpaper bitmap file as the program makes it: the model over the
+// program's own picture files (the real decoders, the file replaced whole)
+// and desktop (the calendar drawn through GDI), with only the screen, the
+// date and the place of the file fixed by the test. The file is read back
+// pixel by pixel.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "core/bmp_file.h"
-#include "core/error.h"
+#include "core/fake_services.h"
+#include "core/wallpaper_model.h"
+#include "wallpaper/windows_desktop.h"
+#include "wallpaper/windows_files.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
-#include "win32/locale_names.h"
 #include "win32/strings.h"
 
+namespace orvane {
 namespace {
-
-using orvane::Image32;
-using orvane::WallpaperSettings;
-using orvane::WallpaperTarget;
 
 constexpr std::uint32_t kGrey = 0x808080;
 
@@ -55,7 +59,7 @@ private:
 
 // The bitmap file read back: headers checked, pixels as 0x00RRGGBB.
 struct Bitmap {
-    orvane::BmpInfo info;
+    BmpInfo info;
     std::vector<std::uint32_t> pixels;
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * info.width + x]; }
 };
@@ -65,7 +69,7 @@ Bitmap ReadBitmap(const std::wstring& path) {
     if (!data) throw std::runtime_error("bitmap file missing");
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data->data());
     Bitmap b;
-    b.info = orvane::CheckBmp(bytes, data->size());
+    b.info = CheckBmp(bytes, data->size());
     std::uint32_t offset;
     std::memcpy(&offset, bytes + 10, 4);
     const int bpp = b.info.bitsPerPixel;
@@ -84,39 +88,7 @@ Bitmap ReadBitmap(const std::wstring& path) {
 }
 
 // 0x00BBGGRR colour value as the 0x00RRGGBB of the bitmap's pixels.
-std::uint32_t Rgb(std::uint32_t colour) {
-    return (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF);
-}
-
-WallpaperSettings Settings(int mode, int l, int t, int r, int b) {
-    WallpaperSettings s;
-    s.WallPaperMode = mode;
-    s.Calendar = true;
-    s.CalL = l;
-    s.CalT = t;
-    s.CalR = r;
-    s.CalB = b;
-    s.MounthFont = s.DayFont = s.DayNumberFont = "Arial";
-    // Text in greens, so that black pixels can only be grid lines.
-    s.colMounth = 0x00FF00;
-    s.colDay = 0x00CC00;
-    s.colDayNumber = 0x009900;
-    s.colActualDay = 255;
-    s.colNormalDay = 65535;
-    s.colNonWorkDay = 32896;
-    s.colWeekEnd = 16711680;
-    s.RefDay = 1;
-    return s;
-}
-
-WallpaperTarget Target(int w, int h, int bpp = 32) {
-    WallpaperTarget t;
-    t.screenWidth = w;
-    t.screenHeight = h;
-    t.bitsPerPixel = bpp;
-    t.today = {2026, 12, 8};
-    return t;
-}
+std::uint32_t Rgb(std::uint32_t colour) { return (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF); }
 
 Image32 Plain(int w, int h) { return Image32(w, h, 0xFF000000u | kGrey); }
 
@@ -131,39 +103,105 @@ std::vector<int> BlackRows(const Bitmap& b, int x0, int x1, int y0) {
     return rows;
 }
 
+// The program's desktop with a screen of the test's size (or the system's),
+// recording what it would show instead of changing the user's wallpaper.
+class TestDesktop : public WindowsDesktop {
+public:
+    bool systemDisplay = false;
+    DisplayInfo display{320, 240, 32};
+    std::vector<std::pair<std::string, std::int32_t>> shown;
+
+    DisplayInfo Display() override { return systemDisplay ? WindowsDesktop::Display() : display; }
+    void ShowWallpaper(const std::string& path, std::int32_t mode) override { shown.push_back({path, mode}); }
+};
+
+class CompositionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        desktop_.UseActiveDesktop({});
+        desktop_.SetWallpaperPath(wallpaperFolder_ / L"OrvaneWallPaper.bmp");
+        clock_.today = Date{2026, 12, 8};
+        WallpaperSettings& s = model_.MutableSettingsForTests();
+        s.WallPaperMode = 2;
+        s.Calendar = true;
+        s.MounthFont = s.DayFont = s.DayNumberFont = "Arial";
+        // Text in greens, so that black pixels can only be grid lines.
+        s.colMounth = 0x00FF00;
+        s.colDay = 0x00CC00;
+        s.colDayNumber = 0x009900;
+        s.colActualDay = 255;
+        s.colNormalDay = 65535;
+        s.colNonWorkDay = 32896;
+        s.colWeekEnd = 16711680;
+        s.RefDay = 1;
+        s.TransparentIcon = false;
+    }
+
+    WallpaperSettings& Settings() { return model_.MutableSettingsForTests(); }
+    void CalendarAt(int l, int t, int r, int b) {
+        Settings().CalL = l;
+        Settings().CalT = t;
+        Settings().CalR = r;
+        Settings().CalB = b;
+    }
+    // The picture as a 24-bit bitmap file, added to the list; its index.
+    std::size_t AddPicture(const Image32& picture) {
+        const std::wstring path = pictureFolder_ / (L"image" + std::to_wstring(model_.Pictures().size()) + L".bmp");
+        const std::vector<std::uint8_t> bytes = EncodeBmp(picture, 24);
+        if (!win::ReplaceFileAtomically(path, std::string(bytes.begin(), bytes.end())))
+            throw std::runtime_error("picture not written");
+        model_.AddFiles({win::Narrow(path)});
+        return model_.Pictures().size() - 1;
+    }
+    // Makes the picture the wallpaper and reads the file back.
+    Bitmap Install(const Image32& picture) {
+        model_.Apply(AddPicture(picture));
+        EXPECT_TRUE(errors_.texts.empty()) << (errors_.texts.empty() ? "" : errors_.texts[0]);
+        return ReadBitmap(WallpaperFile());
+    }
+    std::wstring WallpaperFile() { return win::Widen(desktop_.WallpaperFilePath()); }
+
+    Folder pictureFolder_, wallpaperFolder_;
+    fakes::Store store_;
+    WindowsPictureFiles files_;
+    TestDesktop desktop_;
+    fakes::FakeClock clock_;
+    fakes::FakeTimers timers_;
+    fakes::Errors errors_;
+    WallpaperModel model_{WallpaperModel::Services{store_, files_, desktop_, clock_, timers_, errors_}};
+};
+
 // ---- sizes -------------------------------------------------------------------
 
-TEST(ComposeWallpaperFile, StretchedModeHasTheScreenSizeOtherModesThePicture) {
-    Folder dir;
-    const std::wstring file = dir / L"OrvaneWallPaper.bmp";
-    WallpaperSettings s = Settings(2, 240, 180, 320, 240);
-    orvane::ComposeWallpaperFile(file, s, Plain(160, 100), Target(320, 240), win::UserLocaleNames());
-    Bitmap b = ReadBitmap(file);
+TEST_F(CompositionTest, StretchedModeHasTheScreenSizeOtherModesThePicture) {
+    CalendarAt(240, 180, 320, 240);
+    Bitmap b = Install(Plain(160, 100));
     EXPECT_EQ(b.info.width, 320);
     EXPECT_EQ(b.info.height, 240);
     EXPECT_EQ(b.info.bitsPerPixel, 32);
+    ASSERT_EQ(desktop_.shown.size(), 1u);
+    EXPECT_EQ(desktop_.shown[0], std::make_pair(desktop_.WallpaperFilePath(), 2));
 
+    desktop_.display.bitsPerPixel = 24;
     for (int mode : {0, 1}) {
-        WallpaperSettings m = Settings(mode, 240, 180, 320, 240);
-        orvane::ComposeWallpaperFile(file, m, Plain(160, 100), Target(320, 240, 24), win::UserLocaleNames());
-        b = ReadBitmap(file);
+        Settings().WallPaperMode = mode;
+        b = Install(Plain(160, 100));
         EXPECT_EQ(b.info.width, 160);
         EXPECT_EQ(b.info.height, 100);
         EXPECT_EQ(b.info.bitsPerPixel, 24);
     }
 }
 
-TEST(ComposeWallpaperFile, TheSystemsScreenAndColourDepth) {
-    Folder dir;
-    const std::wstring file = dir / L"OrvaneWallPaper.bmp";
-    const WallpaperTarget target = orvane::CurrentWallpaperTarget();
-    EXPECT_EQ(target.screenWidth, ::GetSystemMetrics(SM_CXSCREEN));
-    WallpaperSettings s = Settings(2, 0, 0, 200, 200);
-    orvane::ComposeWallpaperFile(file, s, Plain(50, 40));
-    const Bitmap b = ReadBitmap(file);
-    EXPECT_EQ(b.info.width, target.screenWidth);
-    EXPECT_EQ(b.info.height, target.screenHeight);
-    const int depth = target.bitsPerPixel;
+TEST_F(CompositionTest, TheSystemsScreenAndColourDepth) {
+    desktop_.systemDisplay = true;
+    const DisplayInfo screen = desktop_.Display();
+    EXPECT_EQ(screen.width, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(screen.height, ::GetSystemMetrics(SM_CYSCREEN));
+    CalendarAt(0, 0, 200, 200);
+    const Bitmap b = Install(Plain(50, 40));
+    EXPECT_EQ(b.info.width, screen.width);
+    EXPECT_EQ(b.info.height, screen.height);
+    const int depth = screen.bitsPerPixel;
     EXPECT_EQ(b.info.bitsPerPixel, depth == 16 || depth == 32 ? depth : 24);
 }
 
@@ -171,12 +209,10 @@ TEST(ComposeWallpaperFile, TheSystemsScreenAndColourDepth) {
 
 // Rectangle 350 x 300 at (40, 30) on a 480 x 360 screen, December 2026 with
 // Sunday first: CW 50, UH 300, five rows of 300 div 7 = 42.
-TEST(ComposeWallpaperFile, CellsSitAtTheStoredRectangleInTheirExactColours) {
-    Folder dir;
-    const std::wstring file = dir / L"wall.bmp";
-    WallpaperSettings s = Settings(2, 40, 30, 390, 330);
-    orvane::ComposeWallpaperFile(file, s, Plain(480, 360), Target(480, 360), win::UserLocaleNames());
-    const Bitmap b = ReadBitmap(file);
+TEST_F(CompositionTest, CellsSitAtTheStoredRectangleInTheirExactColours) {
+    desktop_.display = DisplayInfo{480, 360, 32};
+    CalendarAt(40, 30, 390, 330);
+    const Bitmap b = Install(Plain(480, 360));
     ASSERT_EQ(b.pixels.size(), 480u * 360u);
 
     // Horizontal grid lines: six black rows across 40..389, 42 apart.
@@ -203,14 +239,14 @@ TEST(ComposeWallpaperFile, CellsSitAtTheStoredRectangleInTheirExactColours) {
 
     // Fills: top-left pixel of each cell; the free pixel before the next line.
     auto cell = [&](int i) { return b.at(40 + (i % 7) * 50 + 1, gy + (i / 7) * 42 + 1); };
-    EXPECT_EQ(cell(0), Rgb(32896));      // before the 1st (a Tuesday)
+    EXPECT_EQ(cell(0), Rgb(32896));     // before the 1st (a Tuesday)
     EXPECT_EQ(cell(1), Rgb(32896));
-    EXPECT_EQ(cell(2), Rgb(65535));      // Tuesday 1st
-    EXPECT_EQ(cell(6), Rgb(16711680));   // Saturday 5th
-    EXPECT_EQ(cell(7), Rgb(16711680));   // Sunday 6th
-    EXPECT_EQ(cell(9), Rgb(65535));      // today, a Tuesday: its weekday's fill
-    EXPECT_EQ(cell(32), Rgb(65535));     // Thursday 31st
-    EXPECT_EQ(cell(34), Rgb(32896));     // after the last day
+    EXPECT_EQ(cell(2), Rgb(65535));     // Tuesday 1st
+    EXPECT_EQ(cell(6), Rgb(16711680));  // Saturday 5th
+    EXPECT_EQ(cell(7), Rgb(16711680));  // Sunday 6th
+    EXPECT_EQ(cell(9), Rgb(65535));     // today, a Tuesday: its weekday's fill
+    EXPECT_EQ(cell(32), Rgb(65535));    // Thursday 31st
+    EXPECT_EQ(cell(34), Rgb(32896));    // after the last day
     EXPECT_EQ(b.at(40 + 2 * 50 + 49, gy + 1), kGrey);
     EXPECT_EQ(b.at(40 + 2 * 50 + 1, gy + 41), kGrey);
     EXPECT_EQ(b.at(40 + 2 * 50 + 48, gy + 40), Rgb(65535));
@@ -233,33 +269,32 @@ TEST(ComposeWallpaperFile, CellsSitAtTheStoredRectangleInTheirExactColours) {
     EXPECT_GT(numberPixels, 10);
 }
 
-TEST(ComposeWallpaperFile, PictureSizeModeMapsTheRectangleByTheHorizontalFactor) {
+TEST_F(CompositionTest, PictureSizeModeMapsTheRectangleByTheHorizontalFactor) {
     // 800 x 600 picture, 1024 x 768 screen: (768, 576)-(1024, 768) lands at
     // (600, 450)-(800, 600); CW = 200 div 7 = 28.
-    Folder dir;
-    const std::wstring file = dir / L"wall.bmp";
-    WallpaperSettings s = Settings(0, 768, 576, 1024, 768);
-    orvane::ComposeWallpaperFile(file, s, Plain(800, 600), Target(1024, 768), win::UserLocaleNames());
-    const Bitmap b = ReadBitmap(file);
+    desktop_.display = DisplayInfo{1024, 768, 32};
+    Settings().WallPaperMode = 0;
+    CalendarAt(768, 576, 1024, 768);
+    const Bitmap b = Install(Plain(800, 600));
     ASSERT_EQ(b.info.width, 800);
     const std::vector<int> rows = BlackRows(b, 600, 600 + 7 * 28, 450);
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows[1] - rows[0], 150 / 7);
     for (int j = 0; j <= 7; ++j) EXPECT_EQ(b.at(600 + 28 * j, rows[0] + 5), 0u) << j;
     EXPECT_NE(b.at(599, rows[0] + 5), 0u);
-    EXPECT_EQ(s.CalL, 768);  // the settings keep screen pixels
+    EXPECT_EQ(model_.Settings().CalL, 768);  // the settings keep screen pixels
 }
 
-TEST(ComposeWallpaperFile, CalendarOffWritesThePictureAsItIs) {
-    Folder dir;
-    const std::wstring file = dir / L"wall.bmp";
-    WallpaperSettings s = Settings(1, 0, 0, 100, 100);
-    s.Calendar = false;
+TEST_F(CompositionTest, CalendarOffWritesThePictureAsItIs) {
+    desktop_.display = DisplayInfo{1024, 768, 32};
+    Settings().WallPaperMode = 1;
+    Settings().Calendar = false;
+    CalendarAt(0, 0, 100, 100);
     Image32 picture = Plain(30, 20);
     picture.at(0, 0) = 0xFF112233u;
     picture.at(29, 19) = 0xFF445566u;
-    orvane::ComposeWallpaperFile(file, s, picture, Target(1024, 768), win::UserLocaleNames());
-    const Bitmap b = ReadBitmap(file);
+    const Bitmap b = Install(picture);
+    EXPECT_EQ(b.info.width, 30);
     EXPECT_EQ(b.at(0, 0), 0x112233u);
     EXPECT_EQ(b.at(29, 19), 0x445566u);
     EXPECT_EQ(b.at(10, 10), kGrey);
@@ -267,9 +302,8 @@ TEST(ComposeWallpaperFile, CalendarOffWritesThePictureAsItIs) {
 
 // ---- the file ------------------------------------------------------------------
 
-TEST(ComposeWallpaperFile, ReplacesTheFileWholeAndLeavesNoTemporaryFile) {
-    Folder dir;
-    const std::wstring file = dir / L"Fond d'écran ✓ Ωmega.bmp";
+TEST_F(CompositionTest, ReplacesTheFileWholeAndLeavesNoTemporaryFile) {
+    const std::wstring file = wallpaperFolder_ / L"Fond d'écran ✓ Ωmega.bmp";
     {
         win::FileHandle f(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         // Wine stores names in the host's character set: under LANG=C it
@@ -279,37 +313,43 @@ TEST(ComposeWallpaperFile, ReplacesTheFileWholeAndLeavesNoTemporaryFile) {
         DWORD put = 0;
         ::WriteFile(f.get(), junk.data(), static_cast<DWORD>(junk.size()), &put, nullptr);
     }
-    WallpaperSettings s = Settings(0, 0, 0, 64, 64);
-    orvane::ComposeWallpaperFile(file, s, Plain(64, 48), Target(64, 48, 24), win::UserLocaleNames());
+    desktop_.SetWallpaperPath(file);
+    desktop_.display = DisplayInfo{64, 48, 24};
+    Settings().WallPaperMode = 0;
+    CalendarAt(0, 0, 64, 64);
+    model_.Apply(AddPicture(Plain(64, 48)));
+    EXPECT_TRUE(errors_.texts.empty());
     const auto data = win::ReadWholeFile(file);
     ASSERT_TRUE(data);
     EXPECT_EQ(data->size(), 54u + 64u * 3u * 48u);
     EXPECT_EQ(ReadBitmap(file).info.width, 64);
-    EXPECT_EQ(dir.Files().size(), 1u);
+    EXPECT_EQ(wallpaperFolder_.Files().size(), 1u);
+    ASSERT_EQ(desktop_.shown.size(), 1u);
+    EXPECT_EQ(desktop_.shown[0].first, win::Narrow(file));
 }
 
-TEST(ComposeWallpaperFile, UnwritablePathRaisesTheFrenchErrorWithThePath) {
-    Folder dir;
-    const std::wstring file = dir / L"absent\\Fond é.bmp";
-    WallpaperSettings s = Settings(0, 0, 0, 64, 64);
-    try {
-        orvane::ComposeWallpaperFile(file, s, Plain(16, 16), Target(64, 48), win::UserLocaleNames());
-        FAIL() << "no error";
-    } catch (const orvane::Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Impossible de créer le fichier " + win::Narrow(file));
-    }
-    EXPECT_TRUE(dir.Files().empty());
+TEST_F(CompositionTest, UnwritablePathRaisesTheFrenchErrorWithThePathAndShowsNothing) {
+    const std::wstring file = wallpaperFolder_ / L"absent\\Fond é.bmp";
+    desktop_.SetWallpaperPath(file);
+    model_.Apply(AddPicture(Plain(16, 16)));
+    ASSERT_EQ(errors_.texts.size(), 1u);
+    EXPECT_EQ(errors_.texts[0], "Impossible de créer le fichier " + win::Narrow(file));
+    EXPECT_TRUE(wallpaperFolder_.Files().empty());
+    EXPECT_TRUE(desktop_.shown.empty());
 }
 
-TEST(ComposeWallpaperFile, EmptyPictureIsAnErrorAndTheOldFileStays) {
-    Folder dir;
-    const std::wstring file = dir / L"wall.bmp";
-    WallpaperSettings s = Settings(0, 0, 0, 64, 64);
-    orvane::ComposeWallpaperFile(file, s, Plain(16, 16), Target(64, 48), win::UserLocaleNames());
-    const auto before = win::ReadWholeFile(file);
-    EXPECT_THROW(orvane::ComposeWallpaperFile(file, s, Image32(), Target(64, 48), win::UserLocaleNames()),
-                 orvane::Error);
-    EXPECT_EQ(win::ReadWholeFile(file), before);
+TEST_F(CompositionTest, AFailedCompositionKeepsTheOldFileAndTheDesktopAsTheyWere) {
+    Install(Plain(16, 16));
+    const auto before = win::ReadWholeFile(WallpaperFile());
+    ASSERT_TRUE(before);
+    // A screen of no size cannot be stretched to.
+    desktop_.display = DisplayInfo{0, 0, 32};
+    model_.Apply(0);
+    EXPECT_EQ(errors_.texts.size(), 1u);
+    EXPECT_EQ(win::ReadWholeFile(WallpaperFile()), before);
+    EXPECT_EQ(wallpaperFolder_.Files().size(), 1u);
+    EXPECT_EQ(desktop_.shown.size(), 1u);
 }
 
 }  // namespace
+}  // namespace orvane

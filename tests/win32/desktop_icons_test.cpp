@@ -1,5 +1,7 @@
 // The desktop label and activation options against a stand-in desktop
-// (tests/tools/fake_desktop.exe), which records every list-view message.
+// (tests/tools/fake_desktop.exe), which records every list-view message:
+// the shell calls themselves, then the program's changes, label watch and
+// tray entry as they reach the desktop.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -8,14 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "core/bmp_file.h"
+#include "core/error.h"
 #include "core/image.h"
+#include "core/tray_menu.h"
 #include "wallpaper/application.h"
-#include "wallpaper/current_picture.h"
 #include "wallpaper/desktop_icons.h"
 #include "wallpaper/main_window.h"
-#include "wallpaper/param_dialog.h"
-#include "wallpaper/preview_window.h"
+#include "wallpaper/settings_dialog.h"
 #include "wallpaper/tray_icon.h"
+#include "win32/file_io.h"
 #include "win32/strings.h"
 #include "win32/test_support.h"
 
@@ -25,6 +29,8 @@ namespace {
 using testing_support::MakeTempFolder;
 using testing_support::PumpMessages;
 using testing_support::ReportedErrors;
+using testing_support::StoredSetting;
+using testing_support::StoreSetting;
 
 std::wstring TestBinFolder() {
     wchar_t path[MAX_PATH + 1]{};
@@ -127,33 +133,6 @@ TEST(DesktopLookup, TheTitledLookupWantsProgramManager) {
     EXPECT_EQ(FindDesktopListView(), desktop.ListView());
 }
 
-TEST(DesktopLabels, WhiteTopLeftPixelGivesBlackTextOnNoBackground) {
-    FakeDesktop desktop(L"count=5");
-    ASSERT_TRUE(desktop.Up());
-    CurrentPicture picture;
-    Image32 image(3, 2, 0xFF102030u);
-    image.at(0, 0) = 0xFFFFFFFFu;
-    picture.Set(image);
-    ApplyTransparentLabels(LabelColourFromPicture(picture));
-    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_SETTEXTBKCOLOR 0 ffffffff", "LVM_SETTEXTCOLOR 0 0",
-                                             "LVM_GETITEMCOUNT 0 0", "LVM_REDRAWITEMS 0 4"}));
-    EXPECT_EQ(DesktopLabelBackground(), 0xFFFFFFFFu);
-}
-
-TEST(DesktopLabels, ColourIsTheComplementOfThePixel) {
-    FakeDesktop desktop;
-    ASSERT_TRUE(desktop.Up());
-    CurrentPicture picture;
-    picture.Set(Image32(1, 1, 0xFF123456u));
-    EXPECT_EQ(LabelColourFromPicture(picture), 0x00A9CBEDu);
-    ApplyTransparentLabels(LabelColourFromPicture(picture));
-    const Lines got = desktop.TakeMessages();
-    ASSERT_GE(got.size(), 2u);
-    EXPECT_EQ(got[1], "LVM_SETTEXTCOLOR 0 a9cbed");
-    CurrentPicture none;
-    EXPECT_ANY_THROW(LabelColourFromPicture(none));
-}
-
 TEST(DesktopActivation, ExtendedStyleIsReplacedAndTheViewShown) {
     FakeDesktop desktop;
     ASSERT_TRUE(desktop.Up());
@@ -190,149 +169,181 @@ TEST(DesktopBusyShell, ABusyShellDoesNotHoldTheProgram) {
     EXPECT_LT(::GetTickCount() - start, 3u * kShellReplyTimeoutMs + 1000u);
 }
 
-// ---- the tick and the tray entry, with the program's windows ----------------------
+// ---- the program's changes, label watch and tray entry -----------------------------
 
 BOOL IgnoreNotify(DWORD, NOTIFYICONDATAW*) { return TRUE; }
 
-bool WriteBmp(const std::wstring& path, DWORD topLeftRgb) {
-    // 2 x 2, 24 bits, bottom-up: the second row in the file is the top one.
-    BITMAPFILEHEADER fh{};
-    BITMAPINFOHEADER ih{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + 16;
-    ih.biSize = sizeof(ih);
-    ih.biWidth = 2;
-    ih.biHeight = 2;
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    std::string bytes(reinterpret_cast<char*>(&fh), sizeof(fh));
-    bytes.append(reinterpret_cast<char*>(&ih), sizeof(ih));
-    const char b = static_cast<char>(topLeftRgb & 0xFF), g = static_cast<char>((topLeftRgb >> 8) & 0xFF),
-               r = static_cast<char>((topLeftRgb >> 16) & 0xFF);
-    bytes += std::string("\x10\x10\x10\x10\x10\x10\0\0", 8);
-    bytes += std::string{b, g, r, '\x10', '\x10', '\x10', '\0', '\0'};
-    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    ::CloseHandle(f);
-    return put == bytes.size();
+// 2 x 2 bitmap file whose upper-left pixel (0xRRGGBB) differs from the rest.
+// Written bottom-up, as bitmaps usually are: the top row is the file's last.
+bool WriteBmp(const std::wstring& path, std::uint32_t topLeftRgb) {
+    Image32 image(2, 2, 0xFF101010u);
+    image.at(0, 0) = 0xFF000000u | topLeftRgb;
+    const std::vector<std::uint8_t> bytes = EncodeBmp(image, 24);
+    return win::ReplaceFileAtomically(path, std::string(bytes.begin(), bytes.end()));
 }
 
-class DesktopTickTest : public ::testing::Test {
+class DesktopProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
-        TTrayIcon::SetNotifyFunction(&IgnoreNotify);
+        TrayIcon::SetNotifyFunction(&IgnoreNotify);
         folder_ = MakeTempFolder(L"orvane-desktop-" + std::to_wstring(::GetTickCount())) + L"\\";
-        main_ = CreateApplicationWindows(false);
-        main_->Timer2.SetEnabled(false);
-        main_->TimerTrans.SetEnabled(false);  // the tests tick by hand
-        auto& s = main_->WallpaperSettings;
-        s.FileName = win::Narrow(folder_ + L"piclist.cfg");
-        s.RunAtStartup = false;
-        s.RefDay = 1;
+        app_ = std::make_unique<Application>(false);
+        app_->Main().StartupTimer().SetEnabled(false);
+        app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
+        app_->Desktop().UseActiveDesktop({});
     }
     void TearDown() override {
-        main_.reset();
-        TTrayIcon::SetNotifyFunction(nullptr);
+        app_.reset();
+        TrayIcon::SetNotifyFunction(nullptr);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
     }
-    void LoadPicture(DWORD topLeftRgb) {
-        const std::wstring path = folder_ + L"pixel.bmp";
+    // The start-up load with these icon options; the label watch is then
+    // ticked by hand unless a test lets its timer run.
+    void Load(bool transparentLabels, bool quickIcon, bool stopWatch = true) {
+        StoreSetting(L"FileName", folder_ + L"piclist.cfg");
+        StoreSetting(L"RunAtStartup", L"0");
+        StoreSetting(L"Calendar", L"0");
+        StoreSetting(L"TransparentIcon", transparentLabels ? L"1" : L"0");
+        StoreSetting(L"QuickIcon", quickIcon ? L"1" : L"0");
+        Model().Load();
+        if (stopWatch) app_->Timers().Stop(ModelTimer::LabelWatch);
+    }
+    // A picture added to the list and looked at, as a click with the preview open does.
+    void LookAtPicture(std::uint32_t topLeftRgb) {
+        const std::wstring path = folder_ + L"pixel" + std::to_wstring(Model().Pictures().size()) + L".bmp";
         ASSERT_TRUE(WriteBmp(path, topLeftRgb));
-        main_->Preview->LoadPreviewPicture(path);
-        ASSERT_TRUE(main_->Preview->PreviewImages1().HasPicture());
+        Model().AddFiles({win::Narrow(path)});
+        Model().LookAt(Model().Pictures().size() - 1);
+        ASSERT_TRUE(Model().HasPicture());
     }
-    std::wstring StoredValue(const wchar_t* name) {
-        wchar_t buf[256]{};
-        DWORD size = sizeof(buf);
-        if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config", name, RRF_RT_REG_SZ, nullptr, buf,
-                           &size) != ERROR_SUCCESS)
-            return L"<missing>";
-        return buf;
-    }
+    void Tick() { Model().OnTimer(ModelTimer::LabelWatch); }
+    WallpaperModel& Model() { return app_->Model(); }
 
     std::wstring folder_;
-    std::unique_ptr<TfrmMain> main_;
+    std::unique_ptr<Application> app_;
 };
 
-TEST_F(DesktopTickTest, WithoutAPictureTheTickDoesNothing) {
+TEST_F(DesktopProgramTest, AChangeRecoloursTheLabelsWithTheComplementOfTheUpperLeftPixel) {
+    FakeDesktop desktop(L"count=5");
+    ASSERT_TRUE(desktop.Up());
+    Load(true, false);
+    LookAtPicture(0xFFFFFF);
+    EXPECT_EQ(Model().TopLeftPixel(), 0xFFFFFFFFu);
+    desktop.TakeMessages();
+    Model().Apply(0);
+    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_SETTEXTBKCOLOR 0 ffffffff", "LVM_SETTEXTCOLOR 0 0",
+                                             "LVM_GETITEMCOUNT 0 0", "LVM_REDRAWITEMS 0 4"}));
+    EXPECT_EQ(DesktopLabelBackground(), 0xFFFFFFFFu);
+
+    LookAtPicture(0x123456);
+    desktop.TakeMessages();
+    Model().Apply(1);
+    const Lines got = desktop.TakeMessages();
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ(got[1], "LVM_SETTEXTCOLOR 0 a9cbed");
+    EXPECT_TRUE(ReportedErrors().empty());
+}
+
+TEST_F(DesktopProgramTest, WithoutTransparentLabelsAChangeLeavesTheLabelsAlone) {
     FakeDesktop desktop;
     ASSERT_TRUE(desktop.Up());
-    main_->WallpaperSettings.TransparentIcon = true;
-    main_->WallpaperSettings.QuickIcon = true;
-    main_->TimerTransTimer();
+    Load(false, false);
+    LookAtPicture(0xFFFFFF);
+    desktop.TakeMessages();
+    Model().Apply(0);
+    EXPECT_TRUE(desktop.TakeMessages().empty());
+    EXPECT_TRUE(win::FileExists(folder_ + L"OrvaneWallPaper.bmp"));
+}
+
+TEST_F(DesktopProgramTest, WithoutAPictureThereIsNoLabelColourAndTheTickDoesNothing) {
+    FakeDesktop desktop;
+    ASSERT_TRUE(desktop.Up());
+    Load(true, true);
+    EXPECT_THROW(Model().TopLeftPixel(), Error);
+    Tick();
     EXPECT_TRUE(desktop.TakeMessages().empty());
     EXPECT_TRUE(ReportedErrors().empty());
 }
 
-TEST_F(DesktopTickTest, TransparentLabelsAreLeftAloneAndQuickOffClearsTheStyles) {
+TEST_F(DesktopProgramTest, TransparentLabelsAreLeftAloneAndQuickOffClearsTheStyles) {
     FakeDesktop desktop(L"bk=ffffffff");
     ASSERT_TRUE(desktop.Up());
-    LoadPicture(0x000000);
-    main_->WallpaperSettings.TransparentIcon = true;
-    main_->WallpaperSettings.QuickIcon = false;
-    main_->TimerTransTimer();
-    main_->TimerTransTimer();
+    Load(true, false);
+    LookAtPicture(0x000000);
+    desktop.TakeMessages();
+    Tick();
+    Tick();
     EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0",
                                              "LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
 }
 
-TEST_F(DesktopTickTest, AnOpaqueBackgroundIsMadeTransparentAgainWithTheCurrentColour) {
+TEST_F(DesktopProgramTest, AnOpaqueBackgroundIsMadeTransparentAgainWithTheCurrentColour) {
     FakeDesktop desktop(L"bk=00ffffff count=2");
     ASSERT_TRUE(desktop.Up());
-    LoadPicture(0xFFFFFF);  // white: black text
-    main_->WallpaperSettings.TransparentIcon = true;
-    main_->WallpaperSettings.QuickIcon = true;
-    main_->TimerTransTimer();
+    Load(true, true);
+    LookAtPicture(0xFFFFFF);  // white: black text
+    desktop.TakeMessages();
+    Tick();
     EXPECT_EQ(desktop.TakeMessages(),
               (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETTEXTBKCOLOR 0 ffffffff", "LVM_SETTEXTCOLOR 0 0",
                      "LVM_GETITEMCOUNT 0 0", "LVM_REDRAWITEMS 0 1", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
     // Now transparent: the next tick sends nothing about colours.
-    main_->TimerTransTimer();
+    Tick();
     EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
 }
 
-TEST_F(DesktopTickTest, AnOpaqueBackgroundEqualToTheColourIsLeftAlone) {
+TEST_F(DesktopProgramTest, AnOpaqueBackgroundEqualToTheColourIsLeftAlone) {
     FakeDesktop desktop(L"bk=0");  // black background, black text wanted
     ASSERT_TRUE(desktop.Up());
-    LoadPicture(0xFFFFFF);
-    main_->WallpaperSettings.TransparentIcon = true;
-    main_->WallpaperSettings.QuickIcon = false;
-    main_->TimerTransTimer();
+    Load(true, false);
+    LookAtPicture(0xFFFFFF);
+    desktop.TakeMessages();
+    Tick();
     EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
 }
 
-TEST_F(DesktopTickTest, QuickOnlyRunsWithoutAPicture) {
+TEST_F(DesktopProgramTest, QuickOnlyRunsWithoutAPicture) {
     FakeDesktop desktop;
     ASSERT_TRUE(desktop.Up());
-    main_->WallpaperSettings.TransparentIcon = false;
-    main_->WallpaperSettings.QuickIcon = true;
-    main_->TimerTransTimer();
+    Load(false, true);
+    Tick();
     EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
 }
 
-TEST_F(DesktopTickTest, TheTrayEntryTogglesAppliesUpdatesTheDialogAndSaves) {
+TEST_F(DesktopProgramTest, TheLabelWatchTicksByItselfWhileAnIconOptionIsOn) {
     FakeDesktop desktop;
     ASSERT_TRUE(desktop.Up());
-    main_->TrayIcon1->SetQuickIconCheck(false);
-    main_->WallpaperSettings.QuickIcon = false;
-    main_->Paramfrm->SetQuickIconBox(false);
-    main_->ActivationRapide1Click();
-    EXPECT_TRUE(main_->TrayIcon1->QuickIconCheck());
-    EXPECT_TRUE(main_->WallpaperSettings.QuickIcon);
-    EXPECT_TRUE(main_->Paramfrm->ReadControls().QuickIcon);
-    EXPECT_EQ(::GetMenuState(main_->TrayIcon1->Menu(), kMenuActivationRapide1, MF_BYCOMMAND) & MF_CHECKED,
+    Load(false, true, false);
+    ASSERT_TRUE(app_->Timers().Running(ModelTimer::LabelWatch));
+    PumpMessages(2600);
+    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
+}
+
+TEST_F(DesktopProgramTest, TheTrayEntryTogglesAppliesUpdatesTheDialogAndSaves) {
+    FakeDesktop desktop;
+    ASSERT_TRUE(desktop.Up());
+    Load(false, false);
+    TrayIcon& tray = *app_->Main().Tray();
+    ASSERT_FALSE(tray.QuickIconCheck());
+    ASSERT_FALSE(app_->Settings().ReadControls().QuickIcon);
+    auto chooseEntry = [&] {
+        ::PostMessageW(tray.Handle(), WM_COMMAND, kTrayQuickActivationCommand, 0);
+        PumpMessages(50);
+    };
+    chooseEntry();
+    EXPECT_TRUE(tray.QuickIconCheck());
+    EXPECT_TRUE(Model().Settings().QuickIcon);
+    EXPECT_TRUE(app_->Settings().ReadControls().QuickIcon);
+    EXPECT_EQ(::GetMenuState(tray.Menu(), kTrayQuickActivationCommand, MF_BYCOMMAND) & MF_CHECKED,
               static_cast<UINT>(MF_CHECKED));
-    EXPECT_EQ(StoredValue(L"QuickIcon"), L"1");
-    EXPECT_FALSE(main_->TimerTrans.Enabled());  // the entry does not start the timer
-    main_->ActivationRapide1Click();
-    EXPECT_FALSE(main_->WallpaperSettings.QuickIcon);
-    EXPECT_FALSE(main_->Paramfrm->ReadControls().QuickIcon);
-    EXPECT_EQ(StoredValue(L"QuickIcon"), L"0");
+    EXPECT_EQ(StoredSetting(L"QuickIcon"), L"1");
+    EXPECT_FALSE(app_->Timers().Running(ModelTimer::LabelWatch));  // the entry does not start the watch
+    chooseEntry();
+    EXPECT_FALSE(Model().Settings().QuickIcon);
+    EXPECT_FALSE(app_->Settings().ReadControls().QuickIcon);
+    EXPECT_EQ(StoredSetting(L"QuickIcon"), L"0");
     EXPECT_EQ(desktop.TakeMessages(),
               (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
     EXPECT_TRUE(ReportedErrors().empty());

@@ -16,4 +16,10 @@ void PumpMessages(DWORD ms);
 // A fresh folder under the test prefix's temp folder, removed by the caller.
 std::wstring MakeTempFolder(const std::wstring& name);
 
+// The wallpaper changer's stored values (HKCU\Software\Orvane\Config), as
+// the program writes them: REG_SZ. StoredSetting gives "<missing>" for a
+// value that is absent or not a string.
+void StoreSetting(const wchar_t* name, const std::wstring& value);
+std::wstring StoredSetting(const wchar_t* name);
+
 }  // namespace testing_support

@@ -1,12 +1,13 @@
 // The notification-area icon in process: what the shell is given, the mouse
-// notifications, the menu and its commands, and the about box it can bring
-// forward.
+// notifications, the menu and the main window's answers to its commands, and
+// the about box it can bring forward.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 #include "wallpaper/about_box.h"
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"
-#include "wallpaper/param_dialog.h"
+#include "wallpaper/settings_dialog.h"
 #include "wallpaper/tray_icon.h"
 #include "win32/strings.h"
 #include "win32/test_support.h"
@@ -26,6 +27,8 @@ namespace {
 using testing_support::MakeTempFolder;
 using testing_support::PumpMessages;
 using testing_support::ReportedErrors;
+using testing_support::StoredSetting;
+using testing_support::StoreSetting;
 
 struct NotifyRecord {
     DWORD message;
@@ -82,37 +85,44 @@ protected:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
         Records().clear();
-        TTrayIcon::SetNotifyFunction(&RecordNotify);
+        TrayIcon::SetNotifyFunction(&RecordNotify);
         folder_ = MakeTempFolder(L"orvane-tray-" + std::to_wstring(::GetTickCount())) + L"\\";
-        main_ = CreateApplicationWindows(false);
-        main_->Timer2.SetEnabled(false);
-        main_->TimerTrans.SetEnabled(false);
-        auto& s = main_->WallpaperSettings;
-        s.FileName = win::Narrow(folder_ + L"piclist.cfg");
-        s.RunAtStartup = false;
-        s.RefDay = 1;
-        s.RunMode = 1;
-        s.Interval = 30000;
-        main_->SetWallpaperPathForTests(folder_ + L"OrvaneWallPaper.bmp");
-        tray_ = main_->TrayIcon1.get();
+        app_ = std::make_unique<Application>(false);
+        app_->Main().StartupTimer().SetEnabled(false);
+        app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
+        app_->Desktop().UseActiveDesktop({});
+        tray_ = app_->Main().Tray();
     }
     void TearDown() override {
-        main_.reset();
-        TTrayIcon::SetNotifyFunction(nullptr);
+        app_.reset();
+        TrayIcon::SetNotifyFunction(nullptr);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
     }
     void Notify(UINT mouseMessage) {
         ::PostMessageW(tray_->Handle(), kTrayCallbackMessage, kTrayIconId, mouseMessage);
     }
     void Command(int id) { ::PostMessageW(tray_->Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
+    // The start-up load of these values; what is stored afterwards was saved.
+    void Load() {
+        StoreSetting(L"FileName", folder_ + L"piclist.cfg");
+        StoreSetting(L"RunAtStartup", L"0");
+        StoreSetting(L"RunMode", L"1");
+        StoreSetting(L"Interval", L"30000");
+        StoreSetting(L"TransparentIcon", L"0");
+        StoreSetting(L"QuickIcon", L"0");
+        app_->Model().Load();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config");
+    }
+    MainWindow& Main() { return app_->Main(); }
+    AboutBox& About() { return app_->About(); }
 
     std::wstring folder_;
-    std::unique_ptr<TfrmMain> main_;
-    TTrayIcon* tray_ = nullptr;
+    std::unique_ptr<Application> app_;
+    TrayIcon* tray_ = nullptr;
 };
 
 TEST_F(TrayTest, StartsHiddenWithTheIconAddedFromAVersionTwoRecord) {
-    EXPECT_FALSE(::IsWindowVisible(main_->hwnd()));
+    EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
     ASSERT_GE(Records().size(), 2u);
     EXPECT_EQ(Records()[Records().size() - 2].message, static_cast<DWORD>(NIM_MODIFY));
     const NotifyRecord& add = Records().back();
@@ -144,13 +154,6 @@ TEST_F(TrayTest, IconIndexBeyondTheListShowsTheLastIcon) {
     EXPECT_EQ(Records().back().data.hIcon, idle);
 }
 
-TEST_F(TrayTest, TipIsTheHintCutTo127Characters) {
-    tray_->SetHint(std::wstring(200, L'é'));
-    EXPECT_EQ(std::wstring(Records().back().data.szTip), std::wstring(127, L'é'));
-    tray_->SetShowHint(false);
-    EXPECT_EQ(Records().back().data.szTip[0], L'\0');
-}
-
 TEST_F(TrayTest, TaskbarCreatedBroadcastPutsTheIconBack) {
     Records().clear();
     const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
@@ -168,11 +171,11 @@ TEST_F(TrayTest, TaskbarCreatedBroadcastPutsTheIconBack) {
 
 TEST_F(TrayTest, DoubleClickShowsTheMainWindowAndRefreshesTheIcon) {
     int clicks = 0;
-    tray_->OnClick = [&] { ++clicks; };
+    tray_->onClick = [&] { ++clicks; };
     Records().clear();
     for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) Notify(m);
     PumpMessages(::GetDoubleClickTime() + 200);
-    EXPECT_TRUE(::IsWindowVisible(main_->hwnd()));
+    EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
     ASSERT_FALSE(Records().empty());
     EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(clicks, 0);  // the double click swallows the single ones
@@ -180,21 +183,21 @@ TEST_F(TrayTest, DoubleClickShowsTheMainWindowAndRefreshesTheIcon) {
 
 TEST_F(TrayTest, ALeftClickAloneDoesNothingButItsEvent) {
     int clicks = 0;
-    tray_->OnClick = [&] { ++clicks; };
+    tray_->onClick = [&] { ++clicks; };
     Notify(WM_LBUTTONDOWN);
     Notify(WM_LBUTTONUP);
     PumpMessages(50);
     EXPECT_EQ(clicks, 0);  // still inside the double-click time
     PumpMessages(::GetDoubleClickTime() + 200);
     EXPECT_EQ(clicks, 1);
-    EXPECT_FALSE(::IsWindowVisible(main_->hwnd()));
+    EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
 }
 
 TEST_F(TrayTest, DisabledIconDeliversNothing) {
     tray_->SetEnabled(false);
     Notify(WM_LBUTTONDBLCLK);
     PumpMessages(100);
-    EXPECT_FALSE(::IsWindowVisible(main_->hwnd()));
+    EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
 }
 
 TEST_F(TrayTest, RightButtonOpensTheMenuWithItsVisibleEntries) {
@@ -224,7 +227,7 @@ TEST_F(TrayTest, RightButtonOpensTheMenuWithItsVisibleEntries) {
                 };
                 read(seen.menu, seen.top);
                 if (HMENU sub = ::GetSubMenu(seen.menu, 3)) read(sub, seen.sub);
-                seen.quickState = ::GetMenuState(seen.menu, kMenuActivationRapide1, MF_BYCOMMAND);
+                seen.quickState = ::GetMenuState(seen.menu, kTrayQuickActivationCommand, MF_BYCOMMAND);
             }
             ::EndMenu();
         },
@@ -235,34 +238,49 @@ TEST_F(TrayTest, RightButtonOpensTheMenuWithItsVisibleEntries) {
     EXPECT_EQ(seen.top, (std::vector<std::wstring>{L"&Afficher", L"&Changer !", L"-", L"&Icones", L"-", L"Quitter"}));
     EXPECT_EQ(seen.sub, (std::vector<std::wstring>{L"Activation Rapide"}));
     EXPECT_TRUE(seen.quickState & MF_CHECKED);
-    EXPECT_EQ(main_->PopupMenu1, tray_->Menu());
 }
 
 TEST_F(TrayTest, AfficherShowsTheMainWindowWhenNoDialogIsOpen) {
-    Command(kMenuRestaurer1);
+    Command(kTrayShowCommand);
     PumpMessages(100);
-    EXPECT_TRUE(::IsWindowVisible(main_->hwnd()));
+    EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
 }
 
 TEST_F(TrayTest, AfficherBringsTheOpenAboutBoxInsteadOfTheMainWindow) {
     bool mainShown = true, aboutShown = false;
     RunSoon([&] {
-        Command(kMenuRestaurer1);
+        Command(kTrayShowCommand);
         RunSoon([&] {
-            mainShown = ::IsWindowVisible(main_->hwnd()) != FALSE;
-            aboutShown = main_->Form2->Visible();
-            ::PostMessageW(::GetDlgItem(main_->Form2->hwnd(), kAboutOkId), BM_CLICK, 0, 0);
+            mainShown = ::IsWindowVisible(Main().hwnd()) != FALSE;
+            aboutShown = About().Visible();
+            ::PostMessageW(::GetDlgItem(About().hwnd(), kAboutOkId), BM_CLICK, 0, 0);
         });
     });
-    main_->Form2->ShowModal();
+    About().ShowModal();
     EXPECT_FALSE(mainShown);
     EXPECT_TRUE(aboutShown);
-    EXPECT_FALSE(main_->Form2->Visible());
+    EXPECT_FALSE(About().Visible());
+}
+
+TEST_F(TrayTest, AfficherBringsTheOpenSettingsDialogInsteadOfTheMainWindow) {
+    SettingsDialog& dialog = app_->Settings();
+    bool mainShown = true, dialogShown = false;
+    RunSoon([&] {
+        Command(kTrayShowCommand);
+        RunSoon([&] {
+            mainShown = ::IsWindowVisible(Main().hwnd()) != FALSE;
+            dialogShown = dialog.Visible();
+            ::PostMessageW(dialog.Control(kCancelButton), BM_CLICK, 0, 0);
+        });
+    });
+    EXPECT_EQ(dialog.ShowModal(), 2);
+    EXPECT_FALSE(mainShown);
+    EXPECT_TRUE(dialogShown);
 }
 
 TEST_F(TrayTest, ChangerWithAnEmptyListDoesNothing) {
     Records().clear();
-    Command(kMenuChanger1);
+    Command(kTrayChangeCommand);
     PumpMessages(100);
     EXPECT_TRUE(Records().empty());
     EXPECT_TRUE(ReportedErrors().empty());
@@ -281,10 +299,11 @@ TEST_F(TrayTest, ChangerShowsTheBusyImageDuringTheChange) {
         ::WriteFile(f, bmp, sizeof(bmp), &put, nullptr);
         ::CloseHandle(f);
     }
-    main_->AddPicture(picture);
+    Load();
+    app_->Model().AddFiles({win::Narrow(picture)});
     const HICON idle = tray_->Icon();
     Records().clear();
-    Command(kMenuChanger1);
+    Command(kTrayChangeCommand);
     PumpMessages(300);
     EXPECT_TRUE(ReportedErrors().empty()) << (ReportedErrors().empty() ? "" : win::Narrow(ReportedErrors()[0]));
     std::vector<bool> busy;
@@ -296,45 +315,44 @@ TEST_F(TrayTest, ChangerShowsTheBusyImageDuringTheChange) {
 }
 
 TEST_F(TrayTest, QuitterSavesAndEndsTheOpenDialogAsCancelled) {
+    Load();
+    SettingsDialog& dialog = app_->Settings();
     RunSoon([&] {
-        ::SetWindowTextW(main_->Paramfrm->Control(kParamEdit1), L"7");
-        ::SendMessageW(main_->Paramfrm->Control(kParamRadioButton3), BM_CLICK, 0, 0);
-        Command(kMenuQuitter1);
+        ::SetWindowTextW(dialog.Control(kHoursField), L"7");
+        ::SendMessageW(dialog.Control(kAtEachStartButton), BM_CLICK, 0, 0);
+        Command(kTrayQuitCommand);
     });
-    main_->ParamBtnClick();
+    Main().OnSettingsClicked();
     EXPECT_TRUE(TakeQuit());
-    EXPECT_FALSE(main_->Paramfrm->Visible());
+    EXPECT_FALSE(dialog.Visible());
     // Saved as before the dialog: the edits were not transferred.
-    EXPECT_EQ(main_->WallpaperSettings.RunMode, 1);
-    wchar_t buf[32]{};
-    DWORD size = sizeof(buf);
-    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config", L"RunMode", RRF_RT_REG_SZ, nullptr, buf,
-                             &size),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(buf, L"1");
+    EXPECT_EQ(app_->Model().Settings().RunMode, 1);
+    EXPECT_EQ(StoredSetting(L"RunMode"), L"1");
+    EXPECT_EQ(StoredSetting(L"Interval"), L"30000");
 }
 
 TEST_F(TrayTest, QuitterStillEndsWhenTheSaveFails) {
     // A list file that cannot be created: the save fails part way.
-    main_->WallpaperSettings.FileName = win::Narrow(folder_ + L"absent\\dossier\\piclist.cfg");
-    Command(kMenuQuitter1);
+    Load();
+    app_->Model().MutableSettingsForTests().FileName = win::Narrow(folder_ + L"absent\\dossier\\piclist.cfg");
+    Command(kTrayQuitCommand);
     EXPECT_TRUE(TakeQuit());
     ASSERT_EQ(ReportedErrors().size(), 1u);
     EXPECT_NE(ReportedErrors()[0].find(L"piclist.cfg"), std::wstring::npos);
 }
 
 TEST_F(TrayTest, MinimisingHidesToTheTray) {
-    main_->ShowMainWindow();
+    Main().ShowMainWindow();
     PumpMessages(50);
-    ::ShowWindow(main_->hwnd(), SW_MINIMIZE);
+    ::ShowWindow(Main().hwnd(), SW_MINIMIZE);
     PumpMessages(50);
-    EXPECT_FALSE(::IsWindowVisible(main_->hwnd()));
+    EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
     EXPECT_TRUE(tray_->IconVisible());
     // Shown again, it comes back restored.
-    main_->TrayIcon1DblClick();
+    Main().OnTrayDoubleClick();
     PumpMessages(50);
-    EXPECT_TRUE(::IsWindowVisible(main_->hwnd()));
-    EXPECT_FALSE(::IsIconic(main_->hwnd()));
+    EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
+    EXPECT_FALSE(::IsIconic(Main().hwnd()));
 }
 
 TEST_F(TrayTest, TheHiddenWindowRefusesToCloseAndNeverBlocksLogOff) {
@@ -345,7 +363,7 @@ TEST_F(TrayTest, TheHiddenWindowRefusesToCloseAndNeverBlocksLogOff) {
 
 TEST_F(TrayTest, TheIconGoesAwayWithTheProgram) {
     Records().clear();
-    main_.reset();
+    app_.reset();
     ASSERT_FALSE(Records().empty());
     EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(Records().back().data.uID, 1u);
@@ -354,7 +372,7 @@ TEST_F(TrayTest, TheIconGoesAwayWithTheProgram) {
 // ---- the about box ----------------------------------------------------------------
 
 TEST_F(TrayTest, AboutBoxLayoutAndText) {
-    HWND about = main_->Form2->hwnd();
+    HWND about = About().hwnd();
     EXPECT_EQ(Text(about), L"Orvane WallPaper Changer");
     RECT rc{};
     ::GetClientRect(about, &rc);
@@ -395,13 +413,13 @@ TEST_F(TrayTest, AboutBoxLayoutAndText) {
 }
 
 TEST_F(TrayTest, AboutBoxClosesWithOkOrTheCloseBox) {
-    RunSoon([&] { ::PostMessageW(::GetDlgItem(main_->Form2->hwnd(), kAboutOkId), BM_CLICK, 0, 0); });
-    main_->HelpBtnClick();
-    EXPECT_FALSE(main_->Form2->Visible());
-    RunSoon([&] { ::PostMessageW(main_->Form2->hwnd(), WM_CLOSE, 0, 0); });
-    main_->HelpBtnClick();
-    EXPECT_FALSE(main_->Form2->Visible());
-    EXPECT_TRUE(::IsWindow(main_->Form2->hwnd()));  // hidden, not destroyed
+    RunSoon([&] { ::PostMessageW(::GetDlgItem(About().hwnd(), kAboutOkId), BM_CLICK, 0, 0); });
+    Main().OnHelpClicked();
+    EXPECT_FALSE(About().Visible());
+    RunSoon([&] { ::PostMessageW(About().hwnd(), WM_CLOSE, 0, 0); });
+    Main().OnHelpClicked();
+    EXPECT_FALSE(About().Visible());
+    EXPECT_TRUE(::IsWindow(About().hwnd()));  // hidden, not destroyed
 }
 
 }  // namespace

@@ -37,6 +37,25 @@ std::wstring MakeTempFolder(const std::wstring& name) {
     return folder;
 }
 
+void StoreSetting(const wchar_t* name, const std::wstring& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS)
+        return;
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+}
+
+std::wstring StoredSetting(const wchar_t* name) {
+    wchar_t buf[1024]{};
+    DWORD size = sizeof(buf);
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config", name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+        ERROR_SUCCESS)
+        return L"<missing>";
+    return buf;
+}
+
 }  // namespace testing_support
 
 int main(int argc, char** argv) {
