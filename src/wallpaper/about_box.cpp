@@ -60,7 +60,7 @@ void AboutBox::Create(HWND owner) {
     windowClass.background = static_cast<HBRUSH>(impl_->silver.get());
     using win::Scale;
     const SIZE outer = win::OuterSizeForClient(Scale(kClientWidth), Scale(kClientHeight), kStyle, kExStyle);
-    win::Window::Create(windowClass, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner_);
+    CreateWindowOfClass(windowClass, kExStyle, kStyle, L"Orvane WallPaper Changer", 0, 0, outer.cx, outer.cy, owner_);
     HFONT font = static_cast<HFONT>(impl_->font.get());
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 

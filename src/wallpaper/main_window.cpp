@@ -53,7 +53,7 @@ void MainWindow::Create(bool showAfterStart) {
     windowClass.background = static_cast<HBRUSH>(panelBrush_.get());
     windowClass.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     windowClass.smallIcon = windowClass.icon;
-    win::Window::Create(windowClass, 0, kMainStyle, L"Orvane-Wallpaper Changer 1.3", CW_USEDEFAULT, CW_USEDEFAULT,
+    CreateWindowOfClass(windowClass, 0, kMainStyle, L"Orvane-Wallpaper Changer 1.3", CW_USEDEFAULT, CW_USEDEFAULT,
                         outer.cx, outer.cy, nullptr);
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     win::CenterOnScreen(hwnd());

@@ -13,7 +13,7 @@ UINT_PTR IdOf(ModelTimer timer) { return static_cast<UINT_PTR>(timer) + 1; }
 WindowTimers::WindowTimers() {
     win::WindowClassSpec windowClass{L"OrvaneModelTimers"};
     windowClass.background = nullptr;
-    Create(windowClass, 0, 0, L"", 0, 0, 0, 0, HWND_MESSAGE);
+    CreateWindowOfClass(windowClass, 0, 0, L"", 0, 0, 0, 0, HWND_MESSAGE);
 }
 
 void WindowTimers::Start(ModelTimer timer, std::uint32_t milliseconds) {

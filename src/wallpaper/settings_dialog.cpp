@@ -64,7 +64,7 @@ void SettingsDialog::Create(HWND owner) {
     win::WindowClassSpec windowClass{L"TParamfrm"};
     windowClass.background = static_cast<HBRUSH>(impl_->silver.get());
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kStyle, kExStyle);
-    win::Window::Create(windowClass, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, owner_);
+    CreateWindowOfClass(windowClass, kExStyle, kStyle, L"Paramétrage", 0, 0, outer.cx, outer.cy, owner_);
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(impl_->font.get()), FALSE);
     CreateControls();
     win::CenterOnScreen(hwnd());

@@ -49,7 +49,7 @@ public:
         windowClass.background = nullptr;
         // A top-level window (not message-only): "TaskbarCreated" is broadcast
         // to top-level windows only.
-        Create(windowClass, WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr);
+        CreateWindowOfClass(windowClass, WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr);
     }
 
 protected:

@@ -18,7 +18,7 @@ void FlatButton::Create(HWND parent, int x, int y, int width, int height, const 
                         const std::wstring& hint, int id) {
     WindowClassSpec windowClass{L"OrvaneFlatButton"};
     windowClass.background = nullptr;
-    Window::Create(windowClass, 0, WS_CHILD | WS_VISIBLE, caption, x, y, width, height, parent,
+    CreateWindowOfClass(windowClass, 0, WS_CHILD | WS_VISIBLE, caption, x, y, width, height, parent,
                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
     font_ = reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0));
     if (!hint.empty()) {

@@ -48,7 +48,7 @@ Window* Window::FromHandle(HWND hwnd) {
     return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProp)) : nullptr;
 }
 
-void Window::Create(const WindowClassSpec& cls, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
+void Window::CreateWindowOfClass(const WindowClassSpec& cls, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
                     int width, int height, HWND parent, HMENU menuOrId) {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};

@@ -32,7 +32,7 @@ public:
     static Window* FromHandle(HWND hwnd);
 
 protected:
-    void Create(const WindowClassSpec& cls, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
+    void CreateWindowOfClass(const WindowClassSpec& cls, DWORD exStyle, DWORD style, const std::wstring& title, int x, int y,
                 int width, int height, HWND parent, HMENU menuOrId = nullptr);
 
     // One line per message in the derived classes; unhandled ones go to Default.
