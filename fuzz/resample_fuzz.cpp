@@ -1,9 +1,11 @@
 // libFuzzer target: pictures and sizes drawn from the input, through the
-// resampler and the bitmap writer. Sizes, colour ranges and uniform colours
+// resampler and the bitmap writers. Sizes, colour ranges and uniform colours
 // must hold for every ratio, and every written file must pass CheckBmp and
-// read back as written.
+// read back as written, made in the picture's own memory or not.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/bmp_file.h"
@@ -32,6 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (int bits : {16, 24, 32}) {
         const std::vector<std::uint8_t> file = orvane::EncodeBmp(img, bits);
+        // Built in the picture's own memory, the same bytes.
+        orvane::Image32 copy = img;
+        if (n % 2) copy.pixels.reserve(copy.pixels.size() + orvane::kBmpInPlaceSpareWords);
+        const orvane::BmpFileBytes inPlace = orvane::EncodeBmpInPlace(std::move(copy), bits);
+        FUZZ_CHECK(inPlace.size() == file.size());
+        FUZZ_CHECK(std::equal(file.begin(), file.end(), inPlace.data()));
         const orvane::BmpInfo info = orvane::CheckBmp(file.data(), file.size());
         FUZZ_CHECK(info.width == w && info.height == h && info.bitsPerPixel == bits);
         const std::size_t stride = (static_cast<std::size_t>(w) * bits + 31) / 32 * 4;

@@ -192,7 +192,7 @@ TEST(JpegDecode, EndlessProgressiveScansAreCutShort) {
 
 // The file with an Exif block holding `orientation` spliced in after SOI.
 Bytes WithOrientation(const Bytes& jpeg, int orientation) {
-    const Bytes exif = {0xFF, 0xE1, 0, 36,                                  // APP1, length 36
+    const Bytes exif = {0xFF, 0xE1, 0, 34,                                  // APP1, length 34
                         'E', 'x', 'i', 'f', 0, 0,                           // Exif header
                         'M', 'M', 0, 42, 0, 0, 0, 8,                        // TIFF header, IFD0 at 8
                         0, 1,                                               // one entry
