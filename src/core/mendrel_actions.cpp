@@ -157,7 +157,7 @@ public:
                 // Only text data is a command line; a number or binary value
                 // in a Run key names no program.
                 const auto* commandLine = std::get_if<std::string>(&v.data);
-                if (commandLine) Restart(*commandLine);
+                if (commandLine) Restart(*commandLine, StartAs::StoredCommandLine);
             }
         }
     }
@@ -166,7 +166,7 @@ public:
         const auto shellFolders = OpenIfPresent(registry_, kShellFoldersKey);
         if (!shellFolders) return;
         for (const auto& v : registry_.Values(*shellFolders))
-            if (v.name == "Startup") {
+            if (RegistryNamesEqual(v.name, "Startup")) {
                 if (const auto* s = std::get_if<std::string>(&v.data)) report_.startupFolder = *s;
             }
         // Without a "Startup" value there is no folder to visit: the process's
@@ -183,11 +183,11 @@ public:
                 // found by the usual program search only when the program also
                 // lies on it; otherwise the copy in the folder is started, so a
                 // program that was just ended is never left ended.
-                Restart(name, "\"" + fullPath + "\"");
+                Restart(name, StartAs::ProgramFile, fullPath);
                 continue;
             }
             const std::string target = name.ends_with("Run.exe") ? name : ShortcutTargetPath(env_, fullPath);
-            Restart(target);
+            Restart(target, StartAs::ProgramFile);
         }
     }
 
@@ -208,8 +208,11 @@ public:
                     report_.steps.push_back({RepairStep::Kind::Ended, line});
                 }
             }
+            // The launcher starts the listed programs again, which must not
+            // meet their ended copies either.
             const std::string launcher = folder + "Run.exe";
-            env_.StartMinimized(launcher);
+            processes_.WaitForEnded(kEndedExitWaitMs);
+            env_.StartMinimized(ProgramFileCommandLine(launcher));
             report_.steps.push_back({RepairStep::Kind::Started, launcher});
             return;
         }
@@ -218,17 +221,29 @@ public:
     RepairReport Take() { return std::move(report_); }
 
 private:
-    void Restart(const std::string& commandLine, const std::string& fallback = {}) {
-        if (commandLine.empty() || HasRundllPrefix(commandLine)) return;
-        if (!IsProgramRunning(processes_, commandLine)) return;
-        EndProgram(processes_, commandLine);
+    enum class StartAs {
+        StoredCommandLine,  // a Run key's data: the user's own command line
+        ProgramFile,        // a path or bare name of a program file
+    };
+
+    // `text` is what the process list is searched for and ended by, then
+    // started again; `fallbackPath`, a program file started when that start
+    // fails. Only a text found running gets a command line: that text is
+    // part of an image path, so it holds no double quote.
+    void Restart(const std::string& text, StartAs how, const std::string& fallbackPath = {}) {
+        if (text.empty() || HasRundllPrefix(text)) return;
+        if (!IsProgramRunning(processes_, text)) return;
+        EndProgram(processes_, text);
+        // Past the bound the program is started anyway: a copy that will not
+        // die must not stop the repair of the others.
+        processes_.WaitForEnded(kEndedExitWaitMs);
         try {
-            env_.StartMinimized(commandLine);
+            env_.StartMinimized(how == StartAs::ProgramFile ? ProgramFileCommandLine(text) : text);
         } catch (const MendrelError&) {
-            if (fallback.empty()) throw;
-            env_.StartMinimized(fallback);
+            if (fallbackPath.empty()) throw;
+            env_.StartMinimized(ProgramFileCommandLine(fallbackPath));
         }
-        report_.steps.push_back({RepairStep::Kind::Restarted, commandLine});
+        report_.steps.push_back({RepairStep::Kind::Restarted, text});
     }
 
     RegistryAccessApi& registry_;

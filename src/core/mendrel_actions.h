@@ -121,7 +121,8 @@ public:
     virtual bool IsFixedDrive(const std::string& root) = 0;
     // The first file of that name in the drive's whole tree.
     virtual std::optional<std::string> SearchTree(const std::string& root, const std::string& fileName) = 0;
-    // Starts the command line, the main window minimised and active.
+    // Starts the command line as it is, the main window minimised and
+    // active; the program is searched for the way CreateProcess does.
     virtual void StartMinimized(const std::string& commandLine) = 0;
 };
 
@@ -143,6 +144,10 @@ std::string ShortcutTargetPath(RepairEnvironment& env, const std::string& path);
 
 // The three sources in order: Run keys, Startup folder, outside manager.
 // A missing Run key or "Shell Folders" key is a source with nothing in it.
+// Command lines of the Run keys are started as the user stored them; a
+// program known by its path (a Startup file, a shortcut's target, the
+// launcher) is started through ProgramFileCommandLine. Before each start the
+// walk waits for the copies it ended to exit (kEndedExitWaitMs at most).
 // The caller hides its window before and shows and closes it after.
 RepairReport RepairStartupPrograms(RegistryAccessApi& registry, ProcessList& processes, RepairEnvironment& env);
 

@@ -57,8 +57,30 @@ bool ImagePathContains(std::string_view imagePath, std::string_view text) {
     return UpperCase(imagePath).find(UpperCase(text)) != std::string::npos;
 }
 
+namespace {
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+}  // namespace
+
 bool ImagePathEndsWith(std::string_view imagePath, std::string_view text) {
-    return std::string_view(LowerCase(imagePath)).ends_with(LowerCase(text));
+    if (text.empty() || imagePath.size() < text.size()) return false;
+    // Case folding keeps every byte count (it only swaps letters of equal
+    // length), so positions in the folded path are positions in the path.
+    if (!std::string_view(LowerCase(imagePath)).ends_with(LowerCase(text))) return false;
+    const std::size_t start = imagePath.size() - text.size();
+    return start == 0 || IsPathSeparator(imagePath[start - 1]) || IsPathSeparator(text.front());
+}
+
+bool RegistryNamesEqual(std::string_view a, std::string_view b) { return LowerCase(a) == LowerCase(b); }
+
+std::string ProgramFileCommandLine(std::string_view path) {
+    if (path.empty() || path.find('"') != std::string_view::npos)
+        throw MendrelError(52, "Nom ou numéro de fichier incorrect : « " + std::string(path) + " »");
+    std::string commandLine;
+    commandLine.reserve(path.size() + 2);
+    commandLine += '"';
+    commandLine += path;
+    commandLine += '"';
+    return commandLine;
 }
 
 // ---- memory -------------------------------------------------------------------

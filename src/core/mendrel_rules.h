@@ -52,9 +52,24 @@ bool HasShortcutEnding(std::string_view name);
 
 // Case-insensitive substring test (IsProgramRunning's rule).
 bool ImagePathContains(std::string_view imagePath, std::string_view text);
-// Case-insensitive suffix test (EndProgram's rule); a path shorter than the
-// text never matches.
+// Case-insensitive suffix test (EndProgram's rule) on whole names: the text
+// must end the path and begin where a name of the path begins, at its start
+// or right after a "\" or "/" (or itself begin with one), so "a.exe" ends
+// "C:\x\a.exe" but not "C:\x\java.exe". A path shorter than the text, and
+// an empty text, never match.
 bool ImagePathEndsWith(std::string_view imagePath, std::string_view text);
+
+// Names of registry keys and values, which the registry itself compares
+// without regard to letter case ("Startup" is "StartUp" on some systems).
+bool RegistryNamesEqual(std::string_view a, std::string_view b);
+
+// The command line that starts the program file at `path`, full path or bare
+// name, and nothing else: the path in double quotes. Unquoted, CreateProcess
+// would first try every prefix that ends at a blank ("C:\Program.exe" for
+// "C:\Program Files\SB\Run.exe"); quoted, a bare name is still searched
+// for the usual way. Throws MendrelError 52 for an empty path or one holding
+// a double quote, which no file name can.
+std::string ProgramFileCommandLine(std::string_view path);
 
 // ---- memory -------------------------------------------------------------------
 
@@ -103,9 +118,19 @@ public:
     // Fills the current processes; false when no snapshot could be taken.
     virtual bool Snapshot(std::vector<ProcessEntry>& out) = 0;
     // Opens and terminates the process with exit code 0; false when it could
-    // not be opened or terminated.
+    // not be opened or terminated. Termination only starts the process's
+    // end: it may still be listed, and hold what it holds, for a while.
     virtual bool Terminate(std::uint32_t id) = 0;
+    // Waits until every process terminated through this list since the last
+    // wait has really exited, for at most `timeoutMs` in all; true when they
+    // all have. A single-instance program started before that sees its dying
+    // copy and quits.
+    virtual bool WaitForEnded(std::uint32_t timeoutMs) = 0;
 };
+
+// How long a restart waits for the ended copies to exit before it starts the
+// program anyway.
+inline constexpr std::uint32_t kEndedExitWaitMs = 5000;
 
 inline constexpr std::uint32_t kPlatformWin9x = 1;
 
@@ -120,7 +145,9 @@ struct EndResult {
     int count = 0;       // matches, also those that could not be terminated
     int terminated = 0;  // of which terminated
 };
-// Terminates every process whose image path ends with the text (any case).
+// Terminates every process whose image path ends with the text as whole
+// names (any case, ImagePathEndsWith); returns at once, without waiting for
+// them to exit.
 EndResult EndProgram(ProcessList& processes, std::string_view text);
 
 }  // namespace orvane

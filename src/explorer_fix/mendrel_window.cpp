@@ -103,7 +103,7 @@ void MendrelWindow::Load() {
     cls.icon = icon_.get();
     cls.smallIcon = smallIcon_.get();
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kFrameStyle, 0);
-    Create(cls, 0, kFrameStyle, kWindowTitle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
+    CreateWindowOfClass(cls, 0, kFrameStyle, kWindowTitle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
     if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
     if (smallIcon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     CreateControls();

@@ -4,7 +4,6 @@
 #include <tlhelp32.h>
 
 #include "explorer_fix/system_error.h"
-#include "win32/handles.h"
 #include "win32/strings.h"
 
 namespace mendrel {
@@ -45,8 +44,26 @@ bool SystemProcessList::Snapshot(std::vector<orvane::ProcessEntry>& out) {
 }
 
 bool SystemProcessList::Terminate(std::uint32_t id) {
-    const win::Handle process(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    return process && ::TerminateProcess(process.get(), 0);
+    win::Handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    const bool waitable = static_cast<bool>(process);
+    // A process may grant termination but not waiting; it is still ended,
+    // only its exit cannot be awaited.
+    if (!waitable) process.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    if (!process || !::TerminateProcess(process.get(), 0)) return false;
+    if (waitable) ended_.push_back(std::move(process));
+    return true;
+}
+
+bool SystemProcessList::WaitForEnded(std::uint32_t timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    bool allExited = true;
+    for (const auto& process : ended_) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        if (::WaitForSingleObject(process.get(), left) != WAIT_OBJECT_0) allExited = false;
+    }
+    ended_.clear();
+    return allExited;
 }
 
 void StartMinimized(const std::string& commandLine) {

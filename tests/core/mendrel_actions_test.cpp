@@ -253,7 +253,7 @@ TEST_F(MendrelRepair, NtFamilyOnlyStartsTheLauncher) {
     env.files["C:\\Boost\\boost.ini"] = "[list]\r\nC:\\PROGRAM FILES\\TRAY\\TRAY.EXE\r\n";
     Run();
     EXPECT_TRUE(procs.terminated.empty());
-    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\Boost\\Run.exe"}));
+    EXPECT_EQ(env.started, (std::vector<std::string>{"\"C:\\Boost\\Run.exe\""}));
 }
 
 TEST_F(MendrelRepair, StartupFolderPlainFilesShortcutsAndRunExe) {
@@ -272,9 +272,10 @@ TEST_F(MendrelRepair, StartupFolderPlainFilesShortcutsAndRunExe) {
     EXPECT_FALSE(Alive(viaLnk));
     EXPECT_FALSE(Alive(runExe));
     EXPECT_FALSE(Alive(mixed));  // "mixed.LnK" is a plain file, found by its bare name
-    // Sorted by name; the shortcut's target is started, plain files by name.
-    EXPECT_EQ(env.started, (std::vector<std::string>{"horloge.exe", "mixed.LnK",
-                                                     "C:\\Program Files\\Notes\\notes.exe", "Run.exe"}));
+    // Sorted by name; the shortcut's target is started, plain files by name,
+    // each quoted so that a blank in it cannot start another program.
+    EXPECT_EQ(env.started, (std::vector<std::string>{"\"horloge.exe\"", "\"mixed.LnK\"",
+                                                     "\"C:\\Program Files\\Notes\\notes.exe\"", "\"Run.exe\""}));
     // Only real shortcuts are read; "Run.exe" is not.
     EXPECT_EQ(env.reads, (std::vector<std::string>{"C:\\Menu Démarrer\\Démarrage\\notes.lnk",
                                                    "C:\\Menu Démarrer\\Démarrage\\reseau.LNK"}));
@@ -285,7 +286,7 @@ TEST_F(MendrelRepair, PlainFileNotOnTheSearchPathRestartsFromTheFolder) {
     procs.Add("C:\\STARTUP\\HORLOGE.EXE");
     reg.Set(kShellFoldersKey, "Startup", "C:\\Startup\\"s);
     env.folders["C:\\Startup\\"] = {"horloge.exe"};
-    env.unstartable.insert("horloge.exe");
+    env.unstartable.insert("\"horloge.exe\"");
     Run();
     EXPECT_EQ(env.started, (std::vector<std::string>{"\"C:\\Startup\\horloge.exe\""}));
 }
@@ -298,7 +299,7 @@ TEST_F(MendrelRepair, MissingRunKeysAreEmptySourcesOtherErrorsStop) {
     env.trees["C:\\"] = "C:\\B\\StartBoost.exe";
     env.files["C:\\B\\boost.ini"] = "";
     Run();
-    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\A\\a.exe", "C:\\B\\Run.exe"}));
+    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\A\\a.exe", "\"C:\\B\\Run.exe\""}));
 
     env.started.clear();
     reg.Set(kShellFoldersKey, "Startup", "C:\\Absent"s);
@@ -334,7 +335,7 @@ TEST_F(MendrelRepair, StartupManagerFirstFixedDriveOnly) {
     EXPECT_FALSE(Alive(listed));
     EXPECT_TRUE(Alive(rundll));
     // Listed programs are ended, not started; only the launcher starts.
-    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\Outils\\Boost\\Run.exe"}));
+    EXPECT_EQ(env.started, (std::vector<std::string>{"\"C:\\Outils\\Boost\\Run.exe\""}));
 }
 
 TEST_F(MendrelRepair, NoStartBoostAnywhereReadsAndStartsNothing) {
@@ -349,4 +350,58 @@ TEST_F(MendrelRepair, MissingBoostIniStops) {
     env.trees["C:\\"] = "C:\\B\\StartBoost.exe";
     EXPECT_THROW(Run(), MendrelError);
     EXPECT_TRUE(env.started.empty());
+}
+
+TEST_F(MendrelRepair, RunKeyCommandLinesStayAsStoredProgramPathsAreQuoted) {
+    procs.Add("C:\\PROGRAM FILES\\TRAY\\TRAY.EXE");
+    procs.Add("C:\\PROGRAM FILES\\NOTES\\NOTES.EXE");
+    reg.Set(kUserRunKey, "Tray", "C:\\Program Files\\Tray\\tray.exe"s);
+    reg.Set(kShellFoldersKey, "Startup", "C:\\Startup"s);
+    env.folders["C:\\Startup"] = {"Notes.lnk"};
+    env.files["C:\\Startup\\Notes.lnk"] = "L\0\0\0C:\\Program Files\\Notes\\notes.exe\0\0"s;
+    env.trees["C:\\"] = "C:\\Program Files\\SB\\StartBoost.exe";
+    env.files["C:\\Program Files\\SB\\boost.ini"] = "[liste]\r\n"s;
+    Run();
+    // What the user stored in a Run key is the user's own command line.
+    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\Program Files\\Tray\\tray.exe",
+                                                     "\"C:\\Program Files\\Notes\\notes.exe\"",
+                                                     "\"C:\\Program Files\\SB\\Run.exe\""}));
+}
+
+TEST_F(MendrelRepair, EndingSparesProgramsWhoseNameOnlyEndsAlike) {
+    // Startup "StartUp" as some systems spell it: the registry ignores case.
+    reg.Set(kShellFoldersKey, "StartUp", "C:\\Startup"s);
+    env.folders["C:\\Startup"] = {"a.exe"};
+    const auto a = procs.Add("C:\\STARTUP\\A.EXE");
+    const auto xa = procs.Add("C:\\OUTILS\\XA.EXE");
+    const auto java = procs.Add("C:\\JAVA\\BIN\\JAVA.EXE");
+    const RepairReport report = Run();
+    EXPECT_EQ(report.startupFolder, "C:\\Startup");
+    EXPECT_EQ(procs.terminated, (std::vector<std::uint32_t>{a}));
+    EXPECT_TRUE(Alive(xa));
+    EXPECT_TRUE(Alive(java));
+    EXPECT_EQ(env.started, (std::vector<std::string>{"\"a.exe\""}));
+}
+
+TEST_F(MendrelRepair, EveryStartWaitsForTheCopiesItEnded) {
+    // Single-instance programs that quit when they see a copy still listed.
+    const auto tray = procs.Add("C:\\TRAY\\TRAY.EXE");
+    const auto boosted = procs.Add("C:\\B\\LISTED.EXE");
+    procs.slowToExit = {tray, boosted};
+    env.singleInstance = {"C:\\Tray\\tray.exe", "C:\\B\\Run.exe"};
+    reg.Set(kUserRunKey, "Tray", "C:\\Tray\\tray.exe"s);
+    env.trees["C:\\"] = "C:\\B\\StartBoost.exe";
+    env.files["C:\\B\\boost.ini"] = "[liste]\r\nC:\\B\\listed.exe\r\n"s;
+    Run();
+    EXPECT_TRUE(env.refused.empty());
+    EXPECT_FALSE(Alive(tray));
+    EXPECT_FALSE(Alive(boosted));
+    EXPECT_TRUE(procs.Listed("C:\\Tray\\tray.exe"));  // the new copy
+    EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\Tray\\tray.exe", "\"C:\\B\\Run.exe\""}));
+    // Bounded: a copy that never exits delays each start by a few seconds only.
+    ASSERT_EQ(procs.waitTimeouts.size(), 2u);
+    for (const auto ms : procs.waitTimeouts) {
+        EXPECT_GE(ms, 1000u);
+        EXPECT_LE(ms, 10000u);
+    }
 }

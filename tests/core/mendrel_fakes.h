@@ -134,6 +134,11 @@ public:
     std::vector<ProcessEntry> running;
     std::set<std::uint32_t> protectedIds;  // cannot be opened
     std::vector<std::uint32_t> terminated;
+    // Terminated, these stay listed (dying) until the next WaitForEnded, as
+    // a process does while the system tears it down.
+    std::set<std::uint32_t> slowToExit;
+    std::vector<std::uint32_t> dying;
+    std::vector<std::uint32_t> waitTimeouts;  // one per WaitForEnded
 
     std::uint32_t Add(const std::string& image) {
         running.push_back({next_, image});
@@ -150,11 +155,27 @@ public:
     bool Terminate(std::uint32_t id) override {
         if (protectedIds.count(id)) return false;
         terminated.push_back(id);
-        std::erase_if(running, [&](const ProcessEntry& e) { return e.id == id; });
+        if (slowToExit.count(id))
+            dying.push_back(id);
+        else
+            Remove(id);
         return true;
+    }
+    bool WaitForEnded(std::uint32_t timeoutMs) override {
+        waitTimeouts.push_back(timeoutMs);
+        for (const auto id : dying) Remove(id);
+        dying.clear();
+        return true;
+    }
+    bool Listed(const std::string& imageEnd) const {
+        return std::any_of(running.begin(), running.end(),
+                           [&](const ProcessEntry& e) { return ImagePathEndsWith(e.imagePath, imageEnd); });
     }
 
 private:
+    void Remove(std::uint32_t id) {
+        std::erase_if(running, [&](const ProcessEntry& e) { return e.id == id; });
+    }
     std::uint32_t next_ = 100;
 };
 
@@ -168,7 +189,10 @@ public:
     std::vector<std::string> searched;
     std::vector<std::string> started;
     std::vector<std::string> reads;
-    std::set<std::string> unstartable;
+    std::set<std::string> unstartable;  // command lines whose start fails
+    // Programs (full paths) that quit at once when a copy is still listed.
+    std::set<std::string> singleInstance;
+    std::vector<std::string> refused;    // started but quit at once
     FakeProcesses* processes = nullptr;  // a started program joins the list
 
     std::vector<std::string> ListFiles(const std::string& folder) override {
@@ -193,7 +217,16 @@ public:
     void StartMinimized(const std::string& commandLine) override {
         if (unstartable.count(commandLine)) throw MendrelError(53, "Fichier introuvable");
         started.push_back(commandLine);
-        if (processes) processes->Add(commandLine);
+        if (!processes) return;
+        // A quoted program path is that program; anything else stands for
+        // itself.
+        std::string image = commandLine;
+        if (image.size() >= 2 && image.front() == '"' && image.back() == '"') image = image.substr(1, image.size() - 2);
+        if (singleInstance.count(image) && processes->Listed(image)) {
+            refused.push_back(image);
+            return;
+        }
+        processes->Add(image);
     }
 };
 

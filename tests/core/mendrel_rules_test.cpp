@@ -44,12 +44,50 @@ TEST(MendrelTextRules, RunningTestIsCaseInsensitiveSubstringOfImagePath) {
     EXPECT_FALSE(ImagePathContains("C:\\WINDOWS\\EXPLORER.EXE", "\"C:\\WINDOWS\\EXPLORER.EXE\""));
 }
 
-TEST(MendrelTextRules, EndTestIsCaseInsensitiveSuffix) {
+TEST(MendrelTextRules, EndTestIsCaseInsensitiveSuffixOfWholeNames) {
     EXPECT_TRUE(ImagePathEndsWith("C:\\Outils\\Tray.EXE", "tray.exe"));
     EXPECT_TRUE(ImagePathEndsWith("C:\\Outils\\Tray.EXE", "c:\\OUTILS\\tray.exe"));
+    EXPECT_TRUE(ImagePathEndsWith("C:\\Outils\\Tray.EXE", "outils\\tray.exe"));
+    EXPECT_TRUE(ImagePathEndsWith("C:/Outils/Tray.EXE", "tray.exe"));
     EXPECT_FALSE(ImagePathEndsWith("C:\\Outils\\Tray.EXE", "tray"));
     EXPECT_FALSE(ImagePathEndsWith("tray.exe", "C:\\Outils\\tray.exe"));  // shorter path: compared whole
-    EXPECT_TRUE(ImagePathEndsWith("tray.exe", "TRAY.EXE"));
+    EXPECT_TRUE(ImagePathEndsWith("tray.exe", "TRAY.EXE"));  // a bare image name is one whole name
+    EXPECT_FALSE(ImagePathEndsWith("tray.exe", ""));
+    // The text must start where a name starts.
+    EXPECT_FALSE(ImagePathEndsWith("C:\\Java\\bin\\java.exe", "a.exe"));
+    EXPECT_FALSE(ImagePathEndsWith("C:\\X\\xa.exe", "a.exe"));
+    EXPECT_FALSE(ImagePathEndsWith("C:\\Outils\\Tray.EXE", "ls\\tray.exe"));
+    EXPECT_TRUE(ImagePathEndsWith("C:\\X\\a.exe", "a.exe"));
+    EXPECT_TRUE(ImagePathEndsWith("a.exe", "A.EXE"));
+    // A text that begins with a separator begins a name itself.
+    EXPECT_TRUE(ImagePathEndsWith("C:\\Outils\\Tray.EXE", "\\Outils\\tray.exe"));
+    // Accented letters fold too, without shifting the boundary.
+    EXPECT_TRUE(ImagePathEndsWith("C:\\Été\\ÉCRAN.EXE", "écran.exe"));
+    EXPECT_FALSE(ImagePathEndsWith("C:\\Été\\ÉCRAN.EXE", "cran.exe"));
+}
+
+TEST(MendrelTextRules, RegistryNamesIgnoreLetterCase) {
+    EXPECT_TRUE(RegistryNamesEqual("Startup", "StartUp"));
+    EXPECT_TRUE(RegistryNamesEqual("STARTUP", "startup"));
+    EXPECT_TRUE(RegistryNamesEqual("Démarrage", "DÉMARRAGE"));
+    EXPECT_FALSE(RegistryNamesEqual("Startup", "Start Up"));
+    EXPECT_FALSE(RegistryNamesEqual("Startup", "Startup2"));
+    EXPECT_FALSE(RegistryNamesEqual("Startup", ""));
+}
+
+TEST(MendrelTextRules, ProgramFilesAreStartedByTheirQuotedPath) {
+    EXPECT_EQ(ProgramFileCommandLine("C:\\Program Files\\SB\\Run.exe"), "\"C:\\Program Files\\SB\\Run.exe\"");
+    EXPECT_EQ(ProgramFileCommandLine("My Tool.exe"), "\"My Tool.exe\"");
+    EXPECT_EQ(ProgramFileCommandLine("C:\\Démarrage\\outil.exe"), "\"C:\\Démarrage\\outil.exe\"");
+    // No file name holds a double quote; such a text names no program.
+    for (const std::string bad : {"", "\"C:\\x.exe\"", "C:\\a\" b.exe"}) {
+        try {
+            ProgramFileCommandLine(bad);
+            ADD_FAILURE() << bad;
+        } catch (const MendrelError& e) {
+            EXPECT_EQ(e.Number(), 52) << bad;
+        }
+    }
 }
 
 TEST(MendrelMemory, BoundaryIsSixtyThreeMebibytes) {
@@ -143,14 +181,16 @@ TEST(MendrelProcesses, EndTerminatesEveryMatchAndCountsUnopenable) {
     const auto b = p.Add("D:\\Autre\\tray.exe");
     const auto c = p.Add("C:\\Outils\\nottray.exe.bak");
     const auto d = p.Add("C:\\Outils\\Tray.exe");
+    const auto e = p.Add("C:\\Outils\\SysTray.exe");  // another program, whose name only ends alike
     p.protectedIds.insert(d);
     const EndResult r = EndProgram(p, "Tray.Exe");
     EXPECT_TRUE(r.matched);
     EXPECT_EQ(r.count, 3);
     EXPECT_EQ(r.terminated, 2);
     EXPECT_EQ(p.terminated, (std::vector<std::uint32_t>{a, b}));
-    ASSERT_EQ(p.running.size(), 2u);
+    ASSERT_EQ(p.running.size(), 3u);
     EXPECT_EQ(p.running[0].id, c);
+    EXPECT_EQ(p.running[2].id, e);
 }
 
 TEST(MendrelProcesses, EndWithoutMatchOrEmptyTextTouchesNothing) {

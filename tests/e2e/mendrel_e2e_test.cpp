@@ -254,26 +254,34 @@ std::string Ansi(const std::wstring& s) {
 }
 
 // A startup setup on C: with a "StartBoost.exe" there, so the search of the
-// fixed drives stops on C: and never walks the Linux root behind Z:.
+// fixed drives stops on C: and never walks the Linux root behind Z:. The
+// startup manager lies under "C:\Program Files\...", and a "C:\Program.exe"
+// is planted: started by its unquoted path, the launcher would start that
+// one instead. The "Shell Folders" value is spelled "StartUp", as Wine does.
 class MendrelRepair : public ::testing::TestWithParam<bool> {
 protected:
     MendrelRepair()
         : root_(L"C:\\mendrel_e2e_" + std::to_wstring(::GetCurrentProcessId())),
+          manager_(L"C:\\Program Files\\Mendrel e2e " + std::to_wstring(::GetCurrentProcessId())),
           machineRun_(Root::LocalMachine, kRun),
           userRun_(Root::CurrentUser, kRun),
           shellFolders_(Root::CurrentUser, kShellFolders),
           appDefaults_(Root::CurrentUser, kAppDefaults) {}
 
     void SetUp() override {
-        for (const wchar_t* sub : {L"", L"\\bin", L"\\Démarrage", L"\\Outils"})
-            ::CreateDirectoryW((root_ + sub).c_str(), nullptr);
+        ASSERT_EQ(::GetFileAttributesW(kPlanted), INVALID_FILE_ATTRIBUTES) << "a C:\\Program.exe is already there";
+        for (const std::wstring& dir : {root_, root_ + L"\\bin", root_ + L"\\Démarrage", manager_,
+                                        manager_ + L"\\Outils"})
+            ::CreateDirectoryW(dir.c_str(), nullptr);
         wchar_t self[MAX_PATH * 2] = {};
         ::GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-        for (const wchar_t* name : {L"\\bin\\run_nu.exe", L"\\bin\\run_args.exe", L"\\bin\\cible_lnk.exe",
-                                    L"\\bin\\boosted.exe", L"\\Outils\\Run.exe"})
-            ASSERT_TRUE(::CopyFileW(self, (root_ + name).c_str(), FALSE));
-        WriteFileBytes(root_ + L"\\Outils\\StartBoost.exe", "");
-        WriteFileBytes(root_ + L"\\Outils\\boost.ini",
+        for (const std::wstring& path : Probes()) Copy(self, path);
+        Copy(self, Launcher());
+        Copy(self, kPlanted);
+        planted_ = true;
+        Copy(BinDir() + L"single_instance_probe.exe", Single());
+        WriteFileBytes(manager_ + L"\\Outils\\StartBoost.exe", "");
+        WriteFileBytes(manager_ + L"\\Outils\\boost.ini",
                        "C:\\premiere\\ligne.exe\r\n" + Ansi(root_ + L"\\bin\\boosted.exe") + "\r\n");
         WriteFileBytes(root_ + L"\\Démarrage\\Cible.lnk",
                        std::string("L\0\0\0\x01\0", 6) + Ansi(root_ + L"\\bin\\cible_lnk.exe") + std::string(3, '\0'));
@@ -283,36 +291,65 @@ protected:
         CreateKey(Root::LocalMachine, kRun);
         WriteString(Root::LocalMachine, kRun, L"Args", root_ + L"\\bin\\run_args.exe /x");
         WriteString(Root::CurrentUser, kRun, L"Nu", root_ + L"\\bin\\run_nu.exe");
+        WriteString(Root::CurrentUser, kRun, L"Seul", Single());
         DeleteKeyTree(Root::CurrentUser, kShellFolders);
-        WriteString(Root::CurrentUser, kShellFolders, L"Startup", root_ + L"\\Démarrage");
+        WriteString(Root::CurrentUser, kShellFolders, L"StartUp", root_ + L"\\Démarrage");
         if (GetParam()) WriteString(Root::CurrentUser, kAppDefaults, L"Version", L"win98");
 
         ::SetEnvironmentVariableW(L"MENDREL_PROBE", L"1");
-        for (const wchar_t* name : {L"\\bin\\run_nu.exe", L"\\bin\\run_args.exe", L"\\bin\\cible_lnk.exe",
-                                    L"\\bin\\boosted.exe"})
-            probes_.push_back(Process::Start(root_ + name));
+        for (const std::wstring& path : Probes()) probes_.push_back(Process::Start(path));
+        probes_.push_back(Process::Start(Single()));
     }
 
     void TearDown() override {
         ::SetEnvironmentVariableW(L"MENDREL_PROBE", nullptr);
-        for (const wchar_t* name : {L"\\bin\\run_nu.exe", L"\\bin\\run_args.exe", L"\\bin\\cible_lnk.exe",
-                                    L"\\bin\\boosted.exe", L"\\Outils\\Run.exe"}) {
-            KillAll(name);
-            ::DeleteFileW((root_ + name).c_str());
-        }
+        std::vector<std::wstring> files = Probes();
+        for (const std::wstring& path : {Launcher(), Single()}) files.push_back(path);
+        if (planted_) files.push_back(kPlanted);
+        for (const auto& path : files) KillAll(path);
         probes_.clear();
-        for (const wchar_t* name : {L"\\Outils\\StartBoost.exe", L"\\Outils\\boost.ini", L"\\Démarrage\\Cible.lnk"})
-            ::DeleteFileW((root_ + name).c_str());
-        for (const wchar_t* sub : {L"\\bin", L"\\Démarrage", L"\\Outils", L""})
-            ::RemoveDirectoryW((root_ + sub).c_str());
+        for (const std::wstring& path : {manager_ + L"\\Outils\\StartBoost.exe", manager_ + L"\\Outils\\boost.ini",
+                                         root_ + L"\\Démarrage\\Cible.lnk"})
+            files.push_back(path);
+        for (const auto& path : files) ::DeleteFileW(path.c_str());
+        for (const std::wstring& dir : {root_ + L"\\bin", root_ + L"\\Démarrage", root_, manager_ + L"\\Outils",
+                                        manager_})
+            ::RemoveDirectoryW(dir.c_str());
+    }
+
+    // The stand-ins for startup programs, all started before "Corriger":
+    // from the Run keys, through the shortcut, listed in "boost.ini", a
+    // program of the Startup folder and one whose name ends like it.
+    std::vector<std::wstring> Probes() const {
+        return {root_ + L"\\bin\\run_nu.exe",    root_ + L"\\bin\\run_args.exe", root_ + L"\\bin\\cible_lnk.exe",
+                root_ + L"\\bin\\boosted.exe",   root_ + L"\\Démarrage\\a.exe",  root_ + L"\\bin\\xa.exe"};
+    }
+    std::wstring Launcher() const { return manager_ + L"\\Outils\\Run.exe"; }
+    // A Run entry that quits at once while its previous copy still runs.
+    std::wstring Single() const { return root_ + L"\\bin\\seul.exe"; }
+
+    // Clicks "Corriger" and waits for the program to end by itself.
+    void Corriger() {
+        Process app = Process::Start(L"Mendrel.exe");
+        HWND w = WaitForWindow(L"Mendrel Explorer", nullptr, 15000, app.Id());
+        ASSERT_TRUE(w);
+        ASSERT_TRUE(Click(FindChild(w, L"Button", L"Corriger")));
+        // The window hides, the work runs, the program ends by itself.
+        ASSERT_EQ(app.Wait(60000), std::optional<DWORD>(0));
+    }
+
+    static void Copy(const std::wstring& from, const std::wstring& to) {
+        ASSERT_TRUE(::CopyFileW(from.c_str(), to.c_str(), FALSE)) << "cannot copy to " << to.size();
     }
 
     static constexpr const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     static constexpr const wchar_t* kShellFolders =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     static constexpr const wchar_t* kAppDefaults = L"Software\\Wine\\AppDefaults\\Mendrel.exe";
+    static constexpr const wchar_t* kPlanted = L"C:\\Program.exe";
 
-    std::wstring root_;
+    std::wstring root_, manager_;
+    bool planted_ = false;  // C:\Program.exe is this test's own, to remove
     RegistrySnapshot machineRun_, userRun_, shellFolders_, appDefaults_;
     std::vector<Process> probes_;
 };
@@ -323,15 +360,12 @@ TEST_P(MendrelRepair, CorrigerRestartsOnlyOn98AndAlwaysStartsTheLauncher) {
     const auto target0 = WaitPids(L"\\bin\\cible_lnk.exe", 1), boosted0 = WaitPids(L"\\bin\\boosted.exe", 1);
     ASSERT_EQ(bare0.size() + args0.size() + target0.size() + boosted0.size(), 4u);
 
-    Process app = Process::Start(L"Mendrel.exe");
-    HWND w = WaitForWindow(L"Mendrel Explorer", nullptr, 15000, app.Id());
-    ASSERT_TRUE(w);
-    ASSERT_TRUE(Click(FindChild(w, L"Button", L"Corriger")));
-    // The window hides, the work runs, the program ends by itself.
-    ASSERT_EQ(app.Wait(60000), std::optional<DWORD>(0));
+    Corriger();
 
-    EXPECT_EQ(WaitPids(L"\\Outils\\Run.exe", 1).size(), 1u);  // the launcher, on both families
-    EXPECT_EQ(Pids(L"\\bin\\run_args.exe"), args0);            // arguments: never touched
+    // The launcher, on both families, by its own path with its blanks.
+    EXPECT_EQ(WaitPids(Launcher(), 1).size(), 1u);
+    EXPECT_TRUE(Pids(kPlanted).empty());
+    EXPECT_EQ(Pids(L"\\bin\\run_args.exe"), args0);  // arguments: never touched
     if (win98) {
         const auto bare1 = WaitPids(L"\\bin\\run_nu.exe", 1);
         ASSERT_EQ(bare1.size(), 1u);
@@ -344,6 +378,33 @@ TEST_P(MendrelRepair, CorrigerRestartsOnlyOn98AndAlwaysStartsTheLauncher) {
         EXPECT_EQ(Pids(L"\\bin\\run_nu.exe"), bare0);
         EXPECT_EQ(Pids(L"\\bin\\cible_lnk.exe"), target0);
         EXPECT_EQ(Pids(L"\\bin\\boosted.exe"), boosted0);
+    }
+}
+
+TEST_P(MendrelRepair, CorrigerEndsWholeNamesAndRestartsSingleInstancePrograms) {
+    const bool win98 = GetParam();
+    const auto a0 = WaitPids(L"\\Démarrage\\a.exe", 1), xa0 = WaitPids(L"\\bin\\xa.exe", 1);
+    const auto single0 = WaitPids(Single(), 1);
+    ASSERT_EQ(a0.size() + xa0.size() + single0.size(), 3u);
+
+    Corriger();
+
+    // "a.exe" of the Startup folder (found through "StartUp") does not end
+    // "xa.exe".
+    EXPECT_EQ(Pids(L"\\bin\\xa.exe"), xa0);
+    if (win98) {
+        const auto a1 = WaitPids(L"\\Démarrage\\a.exe", 1);
+        ASSERT_EQ(a1.size(), 1u);
+        EXPECT_NE(a1, a0);
+        // Started once its old copy had exited, it did not quit at once.
+        const auto single1 = WaitPids(Single(), 1);
+        ASSERT_EQ(single1.size(), 1u);
+        EXPECT_NE(single1, single0);
+        ::Sleep(500);
+        EXPECT_EQ(Pids(Single()), single1);
+    } else {
+        EXPECT_EQ(Pids(L"\\Démarrage\\a.exe"), a0);
+        EXPECT_EQ(Pids(Single()), single0);
     }
 }
 

@@ -195,6 +195,29 @@ std::wstring ThisExe() {
     return path;
 }
 
+// Removes a folder with what it holds. Folder links are left alone (and so
+// is the folder holding one): Wine's RemoveDirectoryW on a link removes the
+// folder it points to.
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW data{};
+    const win::FindHandle find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = dir + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
 // A folder of probe copies, removed at the end (after their processes end).
 class ProbeFolder {
 public:
@@ -205,9 +228,8 @@ public:
         ::SetEnvironmentVariableW(L"MENDREL_PROBE", nullptr);
         Win98Processes p;
         for (const auto& name : copies_) orvane::EndProgram(p, U8(name));
-        ::Sleep(200);
-        for (const auto& name : copies_) ::DeleteFileW((dir_ + L"\\" + name).c_str());
-        ::RemoveDirectoryW(dir_.c_str());
+        p.WaitForEnded(5000);  // a running program's file cannot be deleted
+        RemoveTree(dir_);
     }
     // Copies this program under `name`; returns the full path.
     std::wstring Copy(const std::wstring& name) {
@@ -248,10 +270,14 @@ TEST(MendrelProcessRoutines, SnapshotHoldsFullPaths) {
 TEST(MendrelProcessRoutines, StartFindEndOnWin98AndNothingOnNt) {
     ProbeFolder probes(L"mendrel_probe_a");
     const std::wstring exe = probes.Copy(L"sonde_été.exe");
-    mendrel::StartMinimized("\"" + U8(exe) + "\"");
+    const std::wstring lookalike = probes.Copy(L"xsonde_été.exe");
+    mendrel::StartMinimized(ProgramFileCommandLine(U8(exe)));
+    mendrel::StartMinimized(ProgramFileCommandLine(U8(lookalike)));
     std::vector<ProcessEntry> found;
     for (int i = 0; i < 100 && (found = Matching("sonde_été.exe")).empty(); ++i) ::Sleep(50);
     ASSERT_EQ(found.size(), 1u);
+    for (int i = 0; i < 100 && Matching("xsonde_été.exe").empty(); ++i) ::Sleep(50);
+    ASSERT_EQ(Matching("xsonde_été.exe").size(), 1u);
 
     // This Wine answers as the NT family: the running test finds nothing.
     mendrel::SystemProcessList system;
@@ -261,13 +287,17 @@ TEST(MendrelProcessRoutines, StartFindEndOnWin98AndNothingOnNt) {
     Win98Processes w98;
     EXPECT_TRUE(orvane::IsProgramRunning(w98, UpperCase(U8(exe))));
     EXPECT_FALSE(orvane::IsProgramRunning(w98, U8(exe) + " /x"));
+    // Only the program of that whole name ends, not the one whose name
+    // merely ends the same way.
     const EndResult r = orvane::EndProgram(w98, "SONDE_ÉTÉ.EXE");
     EXPECT_TRUE(r.matched);
     EXPECT_EQ(r.terminated, 1);
-    bool gone = false;
-    for (int i = 0; i < 100 && !(gone = Matching("sonde_été.exe").empty()); ++i) ::Sleep(50);
-    EXPECT_TRUE(gone);
+    // Once the wait returns the ended copy is out of the process list.
+    EXPECT_TRUE(w98.WaitForEnded(5000));
+    EXPECT_TRUE(Matching("sonde_été.exe").empty());
+    EXPECT_EQ(Matching("xsonde_été.exe").size(), 1u);
     EXPECT_FALSE(orvane::EndProgram(w98, "sonde_été.exe").matched);
+    EXPECT_TRUE(w98.WaitForEnded(5000));  // nothing left to wait for
 }
 
 TEST(MendrelProcessRoutines, StartFailureIsAnError) {
@@ -349,6 +379,62 @@ TEST(MendrelRepairFiles, TreeSearchFindsTheFileOnlyInItsTree) {
     ::RemoveDirectoryW((root + L"\\un").c_str());
     ::RemoveDirectoryW((root + L"\\vide").c_str());
     ::RemoveDirectoryW(root.c_str());
+}
+
+// Folder links the way Wine has them, Unix symbolic links, made and removed
+// by the system's own ln and rm: Wine starts Unix programs as it starts
+// Windows ones, but gives no handle to wait on, so the effect is polled for.
+// (Wine's RemoveDirectoryW on such a link removes the folder it points to.)
+bool RunUnixTool(const wchar_t* tool, const std::wstring& folder, std::wstring cmd) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(tool, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return false;
+    if (pi.hProcess) ::CloseHandle(pi.hProcess);
+    if (pi.hThread) ::CloseHandle(pi.hThread);
+    return true;
+}
+
+bool WaitAttributes(const std::wstring& path, bool present) {
+    for (int i = 0; i < 400; ++i) {
+        if ((::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+        ::Sleep(25);
+    }
+    return false;
+}
+
+// False where no such link can be made.
+bool MakeUnixFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
+    const std::wstring link = folder + L"\\" + name;
+    if (!RunUnixTool(L"Z:\\bin\\ln", folder, L"ln -s " + target + L" " + name) || !WaitAttributes(link, true))
+        return false;
+    return (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+void RemoveUnixFolderLink(const std::wstring& folder, const std::wstring& name) {
+    if (RunUnixTool(L"Z:\\bin\\rm", folder, L"rm -f " + name)) WaitAttributes(folder + L"\\" + name, false);
+}
+
+TEST(MendrelRepairFiles, TreeSearchNeverFollowsFolderLinks) {
+    const std::wstring root = testing_support::MakeTempFolder(L"mendrel_liens");
+    for (const wchar_t* sub : {L"\\arbre", L"\\arbre\\sous", L"\\ailleurs"})
+        ::CreateDirectoryW((root + sub).c_str(), nullptr);
+    WriteBytes(root + L"\\ailleurs\\StartBoost.exe", "");
+    // One link loops back up the tree, the other leads beside it.
+    const bool linked = MakeUnixFolderLink(root + L"\\arbre\\sous", L"retour", L"../..") &&
+                        MakeUnixFolderLink(root + L"\\arbre", L"vers_ailleurs", L"../ailleurs");
+    if (linked) {
+        mendrel::WindowsRepairEnvironment env;
+        EXPECT_EQ(env.SearchTree(U8(root) + "\\arbre", "StartBoost.exe"), std::nullopt);
+        EXPECT_EQ(env.SearchTree(U8(root), "StartBoost.exe"), U8(root) + "\\ailleurs\\StartBoost.exe");
+    }
+    RemoveUnixFolderLink(root + L"\\arbre\\sous", L"retour");
+    RemoveUnixFolderLink(root + L"\\arbre", L"vers_ailleurs");
+    ::DeleteFileW((root + L"\\ailleurs\\StartBoost.exe").c_str());
+    for (const wchar_t* sub : {L"\\arbre\\sous", L"\\arbre", L"\\ailleurs", L""})
+        ::RemoveDirectoryW((root + sub).c_str());
+    if (!linked) GTEST_SKIP() << "no folder links on this system";
 }
 
 TEST(MendrelRepairFiles, DriveListHoldsTheFixedSystemDrive) {
@@ -649,7 +735,7 @@ TEST(MendrelRepairWin98, EndsAndRestartsWhatRunsFromEverySource) {
     userRun.Set(L"Systeme", L"rundll32.exe shell32.dll,Control_RunDLL");
     shellFolders.Set(L"Startup", dir + L"\\Démarrage");
 
-    for (const auto& exe : {runBare, runArgs, target, boosted}) mendrel::StartMinimized(exe);
+    for (const auto& exe : {runBare, runArgs, target, boosted}) mendrel::StartMinimized(ProgramFileCommandLine(exe));
     const auto bare0 = WaitPids("run_nu.exe", 1), args0 = WaitPids("run_args.exe", 1);
     const auto target0 = WaitPids("cible_lnk.exe", 1);
     ASSERT_EQ(bare0.size(), 1u);
