@@ -35,13 +35,17 @@ constexpr int kBatchRows = 16;
 
 // The DCT scaling leaves at least this much of the shrinking to the area
 // average. A DCT-scaled pixel is the average of a whole block of the
-// picture, so the resampler's spans snap to block edges: with the resampler
-// left a factor near 1 a wallpaper came out visibly softer than today's
-// (differences of 30 to 60 levels along 1% of photos' edges, mean 2 to 4);
-// leaving it a factor of 2 halves that (as libvips' shrink-on-load does for
-// the same reason). Below 1/2 the scales cost about the same to decode, the
-// entropy decoding being most of it.
+// picture, so the resampler's spans snap to block edges and sharp edges
+// spread: left a factor near 1, the resampler made wallpapers visibly softer
+// than today's (on six photographs, differences up to 119 levels, mean up
+// to 11); left a factor of 2, as libvips' shrink-on-load leaves for the same
+// reason, up to 66 and a mean of at most 7, and only on edges. Below 1/2 the
+// scales cost about the same to decode, the entropy decoding being most of
+// it, so the factor costs time only where it means decoding at full size.
 constexpr unsigned kResamplerShare = 2;
+
+// Rows of slack between the two threads, in bytes of decoded rows.
+constexpr std::int64_t kRingSlackBytes = 2 << 20;
 
 // Below this many decoded pixels a second thread costs more to start than
 // it saves.
@@ -401,10 +405,17 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
     // Room for the bitmap file's headers, should the picture become one.
     UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
     Consumer consumer(resampler, upright);
+    // One thread drains the ring after every batch: a batch past what a
+    // destination row reads is enough.
     const int ringRows = resampler.MaxSourceRows() + kBatchRows;
 
     if (UseSecondThread(threads, s)) {
-        RowRing ring(s.width, ringRows, consumer, true);
+        // Two run at uneven paces (the consumer first touches the picture's
+        // pages, which can cost more than decoding into them): some slack
+        // keeps the decoder from waiting on every batch.
+        const int slack = static_cast<int>(std::clamp<std::int64_t>(kRingSlackBytes / (4 * std::int64_t{s.width}),
+                                                                    4 * kBatchRows, s.height));
+        RowRing ring(s.width, ringRows + slack, consumer, true);
         Failure failure = Failure::None;
         std::exception_ptr thrown;
         std::thread decoder;
