@@ -7,7 +7,7 @@
 
 #include "core/calendar.h"
 #include "core/image_canvas.h"
-#include "wallpaper/composition.h"
+#include "core/calendar.h"
 #include "win32/handles.h"
 #include "win32/locale_names.h"
 
