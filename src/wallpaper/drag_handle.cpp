@@ -97,8 +97,8 @@ void DragHandle::Create(HWND home, int left, int top) {
     win::WindowClassSpec windowClass{L"TDragHandle"};
     windowClass.style = 0;
     windowClass.background = nullptr;  // nothing is erased: only the grips are drawn
-    win::Window::Create(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24, 24,
-                        home);
+    CreateWindowOfClass(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24,
+                        24, home);
     SetDpi(WindowDpi(home));
 }
 

@@ -228,7 +228,7 @@ void PreviewWindow::Create() {
     windowClass.background = nullptr;  // every pixel comes from the off-screen picture
     windowClass.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
     windowClass.smallIcon = windowClass.icon;
-    win::Window::Create(windowClass, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT,
+    CreateWindowOfClass(windowClass, 0, WS_OVERLAPPEDWINDOW, L"Visualisation", CW_USEDEFAULT, CW_USEDEFAULT,
                         win::Scale(402), win::Scale(298), nullptr);
     Impl& m = *impl_;
     m.self = hwnd();
@@ -344,7 +344,9 @@ void PreviewWindow::PlaceHandleAtStoredRect() {
     h.SetHeight(b.height);
 }
 
-void PreviewWindow::StoreHandleRect() { model_.SetCalendarRect(HandleToCalendar(impl_->handle.Bounds(), CurrentScale())); }
+void PreviewWindow::StoreHandleRect() {
+    model_.SetCalendarRect(HandleToCalendar(impl_->handle.Bounds(), CurrentScale()));
+}
 
 void PreviewWindow::FitOverlay() {
     impl_->overlaySize = SIZE{std::max(impl_->handle.ClientWidth(), 0), std::max(impl_->handle.ClientHeight(), 0)};
@@ -541,7 +543,9 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
         const Image32& img = model_.PicturePixels();
         if (model_.HasPicture() && !img.empty()) {
             const std::uint64_t version = model_.PictureVersion();
-            const auto cached = [&] { return m.scaledVersion == version && m.scaled.width == cw && m.scaled.height == ch; };
+            const auto cached = [&] {
+                return m.scaledVersion == version && m.scaled.width == cw && m.scaled.height == ch;
+            };
             if (!cached() && !m.inSizeMove) {
                 try {
                     m.scaled = Resample(img, cw, ch);
@@ -598,7 +602,8 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
                     const std::size_t row = static_cast<std::size_t>(y) * ow;
                     const std::uint32_t* onWhite = m.overlayOnWhite.bits() + row;
                     const std::uint32_t* onBlack = m.overlayOnBlack.bits() + row;
-                    std::uint32_t* dst = m.buffer.bits() + static_cast<std::size_t>(y + visible.top) * cw + visible.left;
+                    std::uint32_t* dst =
+                        m.buffer.bits() + static_cast<std::size_t>(y + visible.top) * cw + visible.left;
                     for (int x = 0; x < ow; ++x) dst[x] = Composite(onWhite[x], onBlack[x], dst[x]);
                 }
             }

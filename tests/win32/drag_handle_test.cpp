@@ -22,11 +22,12 @@ struct Received {
 class Recorder : public win::Window {
 public:
     void CreateTop(int w, int h) {
-        Create(win::WindowClassSpec{L"DragTestRecorder"}, 0, WS_OVERLAPPEDWINDOW, L"drag test", 100, 100, w, h,
-               nullptr);
+        CreateWindowOfClass(win::WindowClassSpec{L"DragTestRecorder"}, 0, WS_OVERLAPPEDWINDOW, L"drag test", 100, 100,
+                            w, h, nullptr);
     }
     void CreateChild(HWND parent, int x, int y, int w, int h) {
-        Create(win::WindowClassSpec{L"DragTestRecorder"}, 0, WS_CHILD | WS_VISIBLE, L"", x, y, w, h, parent);
+        CreateWindowOfClass(win::WindowClassSpec{L"DragTestRecorder"}, 0, WS_CHILD | WS_VISIBLE, L"", x, y, w, h,
+                            parent);
     }
     std::vector<Received> got;
 
