@@ -253,41 +253,50 @@ private:
 // rows of the decoded width, never the picture. Row j lives in slot j mod
 // the ring's size; the decoder may fill a slot once the consumer has passed
 // the row that was there. With one thread the decoder drains it itself
-// after every batch; with two, they wait for each other here.
+// after every batch; with two, they wait for each other here, and each
+// wakes the other only when what it waits for is there: a wake-up can cost
+// more than a batch on a busy machine.
 class RowRing {
 public:
-    RowRing(int width, int rows, Consumer& consumer, bool threaded)
-        : width_(static_cast<std::size_t>(width)), rows_(rows), consumer_(consumer), threaded_(threaded),
+    // `consumer`: the one that drains the ring on the decoder's thread, or
+    // none when a second thread does.
+    RowRing(int width, int rows, Consumer* consumer)
+        : width_(static_cast<std::size_t>(width)), rows_(rows), consumer_(consumer),
           pixels_(width_ * static_cast<std::size_t>(rows), 0) {}
 
+    int Rows() const { return rows_; }
     std::uint32_t* Row(int j) { return &pixels_[static_cast<std::size_t>(j % rows_) * width_]; }
 
     // Decoder: may rows up to `end` (excluded) be written? False once the
     // consumer has stopped.
     bool WaitForRoom(int end) {
-        if (!threaded_) return true;  // drained after each batch: the ring is sized for it
+        if (consumer_) return true;  // drained after each batch: the ring is sized for it
         std::unique_lock lock(mutex_);
+        roomWanted_ = end;
         roomChanged_.wait(lock, [&] { return stopped_ || end <= released_ + rows_; });
+        roomWanted_ = 0;
         return !stopped_;
     }
 
     // Decoder: rows before `end` are written. May throw with one thread
     // (the consumer's own errors).
     void Publish(int end) {
-        if (!threaded_) {
-            consumer_.Drain(*this, end);
+        if (consumer_) {
+            consumer_->Drain(*this, end);
             return;
         }
+        bool wake;
         {
             std::lock_guard lock(mutex_);
             decoded_ = end;
+            wake = rowsWanted_ > 0 && decoded_ >= rowsWanted_;
         }
-        rowsChanged_.notify_one();
+        if (wake) rowsChanged_.notify_one();
     }
 
     // Decoder: no more rows will come.
     void Finish() {
-        if (!threaded_) return;
+        if (consumer_) return;
         {
             std::lock_guard lock(mutex_);
             finished_ = true;
@@ -295,22 +304,29 @@ public:
         rowsChanged_.notify_one();
     }
 
-    // Consumer: waits until rows before `end` are written; the number
-    // written, or -1 when the decoder ended first.
-    int WaitForRows(int end) {
+    // Consumer: the number of rows written, at least `needed`; when fewer
+    // are, sleeps until `wanted` (>= needed) are or the decoder has ended.
+    // -1 when the decoder ended short of `needed`.
+    int WaitForRows(int needed, int wanted) {
         std::unique_lock lock(mutex_);
-        rowsChanged_.wait(lock, [&] { return finished_ || decoded_ >= end; });
-        return decoded_ >= end ? decoded_ : -1;
+        if (decoded_ < needed) {
+            rowsWanted_ = wanted;
+            rowsChanged_.wait(lock, [&] { return finished_ || decoded_ >= wanted; });
+            rowsWanted_ = 0;
+        }
+        return decoded_ >= needed ? decoded_ : -1;
     }
 
     // Consumer: rows before `first` may be overwritten.
     void Release(int first) {
+        bool wake;
         {
             std::lock_guard lock(mutex_);
             if (first <= released_) return;
             released_ = first;
+            wake = roomWanted_ > 0 && roomWanted_ <= released_ + rows_;
         }
-        roomChanged_.notify_one();
+        if (wake) roomChanged_.notify_one();
     }
 
     // Consumer: the decoder is to end as soon as it can.
@@ -325,12 +341,12 @@ public:
 private:
     std::size_t width_;
     int rows_;
-    Consumer& consumer_;
-    bool threaded_;
+    Consumer* consumer_;
     std::vector<std::uint32_t> pixels_;
     std::mutex mutex_;
     std::condition_variable rowsChanged_, roomChanged_;
     int decoded_ = 0, released_ = 0;
+    int rowsWanted_ = 0, roomWanted_ = 0;  // what a sleeping side waits for, 0 when none sleeps
     bool finished_ = false, stopped_ = false;
 };
 
@@ -402,9 +418,6 @@ bool UseSecondThread(DecodeThreads threads, const Session& s) {
 Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads) {
     Image32 out;
     const RowResampler resampler(s.width, s.height, storedWidth, storedHeight);
-    // Room for the bitmap file's headers, should the picture become one.
-    UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
-    Consumer consumer(resampler, upright);
     // One thread drains the ring after every batch: a batch past what a
     // destination row reads is enough.
     const int ringRows = resampler.MaxSourceRows() + kBatchRows;
@@ -413,9 +426,9 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
         // Two run at uneven paces (the consumer first touches the picture's
         // pages, which can cost more than decoding into them): some slack
         // keeps the decoder from waiting on every batch.
-        const int slack = static_cast<int>(std::clamp<std::int64_t>(kRingSlackBytes / (4 * std::int64_t{s.width}),
-                                                                    4 * kBatchRows, s.height));
-        RowRing ring(s.width, ringRows + slack, consumer, true);
+        const int slack = std::max<int>(
+            4 * kBatchRows, static_cast<int>(std::min<std::int64_t>(kRingSlackBytes / (4 * std::int64_t{s.width}), s.height)));
+        RowRing ring(s.width, ringRows + slack, nullptr);
         Failure failure = Failure::None;
         std::exception_ptr thrown;
         std::thread decoder;
@@ -433,6 +446,7 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
             // No thread to be had: the same work on this one.
         }
         if (decoder.joinable()) {
+            bool complete = false;
             {
                 // Whatever ends the consumer, the decoder is stopped and
                 // joined before the ring and the session it uses go away.
@@ -444,20 +458,32 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
                         thread.join();
                     }
                 } join{ring, decoder};
+                // The picture's memory is set up while the decoder runs.
+                UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
+                Consumer consumer(resampler, upright);
+                int decoded = 0;
                 while (!consumer.Finished()) {
-                    const int decoded = ring.WaitForRows(consumer.RowsNeeded());
+                    // Woken for a few batches at a time, never for more than
+                    // the ring can hold.
+                    const int wanted = std::min({std::max(consumer.RowsNeeded(), decoded + 4 * kBatchRows),
+                                                 consumer.FirstKept() + ring.Rows(), s.height});
+                    decoded = ring.WaitForRows(consumer.RowsNeeded(), wanted);
                     if (decoded < 0) break;
                     consumer.Drain(ring, decoded);
                     ring.Release(consumer.FirstKept());
                 }
+                complete = consumer.Finished();
             }
             if (thrown) std::rethrow_exception(thrown);
             if (failure != Failure::None) Throw(s, failure);
-            if (!consumer.Finished()) Throw(s, Failure::Library);  // the decoder ended early without saying why
+            if (!complete) Throw(s, Failure::Library);  // the decoder ended early without saying why
             return out;
         }
     }
-    RowRing ring(s.width, ringRows, consumer, false);
+    // Room for the bitmap file's headers, should the picture become one.
+    UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
+    Consumer consumer(resampler, upright);
+    RowRing ring(s.width, ringRows, &consumer);
     const Failure failure = DecodeRows(s, ring);
     if (failure != Failure::None) Throw(s, failure);
     return out;
