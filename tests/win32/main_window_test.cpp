@@ -631,7 +631,7 @@ TEST_F(MainWindowTest, TheSystemsNewsReachTheModelAndASameDayLeavesTheWallpaperA
     EXPECT_TRUE(rearmedBy(WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK));
     EXPECT_FALSE(rearmedBy(WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK));
     EXPECT_EQ(::SendMessageW(main, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), TRUE);  // never refuses a suspend
-    EXPECT_EQ(win::ReadWholeFile(wallpaper), std::optional<std::string>("marque"));
+    EXPECT_TRUE(win::ReadWholeFile(wallpaper) == std::optional<std::string>("marque"));  // no megabytes printed
 
     // A new screen size: the wallpaper is composed again and shown again.
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper");
