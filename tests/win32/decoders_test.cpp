@@ -12,7 +12,9 @@
 #include "core/bmp_file.h"
 #include "core/error.h"
 #include "core/image.h"
-#include "wallpaper/current_picture.h"
+#include "core/fake_services.h"
+#include "core/wallpaper_model.h"
+#include "wallpaper/windows_files.h"
 #include "wallpaper/picture_file.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
@@ -25,7 +27,6 @@ extern "C" {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using orvane::CurrentPicture;
 using orvane::Image32;
 
 void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
@@ -257,10 +258,13 @@ TEST_F(Decoders, IconAtItsOwnSizeWithItsTransparency) {
     EXPECT_EQ(img.at(8, 8), 0xFFFF0000u);
     EXPECT_EQ(img.at(15, 15), 0xFFFFFFFFu);  // transparent: the white background shows
 
-    CurrentPicture current;
-    ASSERT_TRUE(current.Load(folder_ + L"small.ico"));
-    EXPECT_EQ(current.Image().width, 16);
-    EXPECT_EQ(orvane::ComplementColour(current.TopLeftPixel()), 0x000000u);
+    int width = 0, height = 0;
+    std::uint32_t topLeft = 0;
+    const Image32 within = orvane::DecodePictureFileWithin(folder_ + L"small.ico", 8, 100, width, height, topLeft);
+    EXPECT_EQ(within.width, 8);  // shrunk to the limit
+    EXPECT_EQ(within.height, 16);
+    EXPECT_EQ(width, 16);
+    EXPECT_EQ(orvane::ComplementColour(topLeft), 0x000000u);
 }
 
 TEST_F(Decoders, EnhancedMetafilePlayedAtItsNaturalSize) {
@@ -394,35 +398,46 @@ TEST_F(Decoders, FileOpenedByAnotherWithoutSharingCannotBeOpened) {
     EXPECT_EQ(ErrorOf(path), "");
 }
 
-TEST_F(Decoders, LoadKeepsThePreviousPictureOnMissingFilesAndErrors) {
-    CurrentPicture current;
-    EXPECT_FALSE(current.HasImage());
-    EXPECT_FALSE(current.Load(folder_ + L"nowhere.bmp"));
-    EXPECT_TRUE(current.HasImage());  // image 0 exists from the first call on
-    EXPECT_FALSE(current.HasPicture());
-    EXPECT_THROW(current.TopLeftPixel(), orvane::Error);
-
-    const std::wstring good = Write(L"good.bmp", orvane::EncodeBmp(Sample(8, 4), 24));
-    ASSERT_TRUE(current.Load(good));
-    EXPECT_EQ(current.Image().width, 8);
-    EXPECT_EQ(current.TopLeftPixel(), 0xFFFFFFFFu);
-    EXPECT_EQ(orvane::ComplementColour(current.TopLeftPixel()), 0u);
-
-    EXPECT_FALSE(current.Load(folder_ + L"still-nowhere.jpg"));
-    EXPECT_FALSE(current.Load(folder_ + L"no-such-folder\\x.jpg"));
-    EXPECT_FALSE(current.Load(L""));
-    EXPECT_THROW(current.Load(Write(L"bad.pcx", Bytes{1, 2, 3})), orvane::Error);
-    EXPECT_THROW(current.Load(Write(L"bad.jpg", Bytes{0xFF, 0xD8, 0xFF})), orvane::Error);
+// The current picture as the program keeps it: the model over the program's
+// own files, the rest of the system in memory.
+TEST_F(Decoders, TheCurrentPictureStaysOnMissingFilesFoldersAndErrors) {
+    fakes::Store store;
+    orvane::WindowsPictureFiles files;
+    fakes::FakeDesktop desktop;
+    desktop.display = {1024, 768, 32};
+    fakes::FakeClock clock;
+    fakes::FakeTimers timers;
+    fakes::Errors errors;
+    orvane::WallpaperModel model({store, files, desktop, clock, timers, errors});
     ::CreateDirectoryW((folder_ + L"folder2.jpg").c_str(), nullptr);
-    EXPECT_THROW(current.Load(folder_ + L"folder2.jpg"), orvane::Error);
-    EXPECT_EQ(current.Image().width, 8);
-    EXPECT_EQ(current.Image().height, 4);
-    EXPECT_EQ(current.TopLeftPixel(), 0xFFFFFFFFu);
+    const std::wstring good = Write(L"good.bmp", orvane::EncodeBmp(Sample(8, 4), 24));
+    const std::wstring clear = Write(L"alpha0.bmp", orvane::EncodeBmp(Image32(3, 3, 0x00123456u), 32));
+    // Nothing is saved before a load: the list is only held.
+    model.AddFiles({win::Narrow(folder_ + L"nowhere.bmp"), win::Narrow(good),
+                    win::Narrow(folder_ + L"still-nowhere.jpg"), win::Narrow(folder_ + L"no-such-folder\\x.jpg"), "",
+                    win::Narrow(Write(L"bad.pcx", Bytes{1, 2, 3})), win::Narrow(Write(L"bad.jpg", Bytes{0xFF, 0xD8, 0xFF})),
+                    win::Narrow(folder_ + L"folder2.jpg"), win::Narrow(clear)});
+
+    model.LookAt(0);
+    EXPECT_FALSE(model.HasPicture());
+    EXPECT_THROW(model.TopLeftPixel(), orvane::Error);
+
+    model.LookAt(1);
+    EXPECT_EQ(model.PictureWidth(), 8);
+    EXPECT_EQ(model.TopLeftPixel(), 0xFFFFFFFFu);
+    EXPECT_EQ(orvane::ComplementColour(model.TopLeftPixel()), 0u);
+
+    for (std::size_t missing : {2u, 3u, 4u, 7u}) EXPECT_NO_THROW(model.LookAt(missing)) << missing;
+    EXPECT_THROW(model.LookAt(5), orvane::Error);
+    EXPECT_THROW(model.LookAt(6), orvane::Error);
+    EXPECT_EQ(model.PictureWidth(), 8);
+    EXPECT_EQ(model.PictureHeight(), 4);
+    EXPECT_EQ(model.TopLeftPixel(), 0xFFFFFFFFu);
 
     // Every pixel's top byte is 255 after a load, whatever the file held.
-    Image32 clear(3, 3, 0x00123456u);
-    ASSERT_TRUE(current.Load(Write(L"alpha0.bmp", orvane::EncodeBmp(clear, 32))));
-    for (std::uint32_t p : current.Image().pixels) EXPECT_EQ(p, 0xFF123456u);
+    model.LookAt(8);
+    for (std::uint32_t p : model.PicturePixels().pixels) EXPECT_EQ(p, 0xFF123456u);
+    EXPECT_TRUE(store.writes.empty());
 }
 
 TEST_F(Decoders, NothingAtPathOnlyWhenNothingIsThere) {
@@ -459,9 +474,16 @@ TEST_F(Decoders, PathsWithAccentsOtherScriptsAndBeyondMaxPath) {
         DWORD written = 0;
         ::WriteFile(f.get(), jpeg.data(), static_cast<DWORD>(jpeg.size()), &written, nullptr);
     }
-    CurrentPicture current;
-    ASSERT_TRUE(current.Load(jpegPath));
-    EXPECT_EQ(current.Image().width, 10);
+    // Through the program's file service, whose paths are UTF-8.
+    orvane::WindowsPictureFiles files;
+    orvane::PictureFiles::PictureHeader header;
+    auto load = [&](const std::wstring& path) {
+        if (files.NothingAt(win::Narrow(path))) return false;
+        files.DecodeWithin(win::Narrow(path), 4096, 4096, header);
+        return true;
+    };
+    ASSERT_TRUE(load(jpegPath));
+    EXPECT_EQ(header.width, 10);
 
     const std::wstring bmpPath = sub + L"\\image \u00e0 \u4e2d.bmp";
     {
@@ -470,9 +492,9 @@ TEST_F(Decoders, PathsWithAccentsOtherScriptsAndBeyondMaxPath) {
         DWORD written = 0;
         ::WriteFile(f.get(), bmp.data(), static_cast<DWORD>(bmp.size()), &written, nullptr);
     }
-    ASSERT_TRUE(current.Load(bmpPath));
-    EXPECT_EQ(current.Image().width, 6);
-    EXPECT_EQ(current.TopLeftPixel(), 0xFFFFFFFFu);
+    ASSERT_TRUE(load(bmpPath));
+    EXPECT_EQ(header.width, 6);
+    EXPECT_EQ(header.topLeft, 0xFFFFFFFFu);
 
     // A folder chain longer than MAX_PATH, made through the "\\?\" form.
     std::wstring deep = folder_;
@@ -489,9 +511,9 @@ TEST_F(Decoders, PathsWithAccentsOtherScriptsAndBeyondMaxPath) {
         DWORD written = 0;
         ::WriteFile(f.get(), bmp.data(), static_cast<DWORD>(bmp.size()), &written, nullptr);
     }
-    ASSERT_TRUE(current.Load(longPath));
-    EXPECT_EQ(current.Image().width, 5);
-    EXPECT_FALSE(current.Load(deep + L"absent.bmp"));
+    ASSERT_TRUE(load(longPath));
+    EXPECT_EQ(header.width, 5);
+    EXPECT_FALSE(load(deep + L"absent.bmp"));
 }
 
 // An enhanced metafile made in memory: a red rectangle.
