@@ -37,7 +37,13 @@ DisplayInfo WindowsDesktop::Display() {
 }
 
 std::string WindowsDesktop::WallpaperFilePath() {
-    if (!wallpaperPath_.empty()) return win::Narrow(wallpaperPath_);
+    // Found once: the probe writes a file, and where the wallpaper may go
+    // does not change while the program runs.
+    if (wallpaperPath_.empty()) wallpaperPath_ = win::Widen(FindWallpaperFilePath());
+    return win::Narrow(wallpaperPath_);
+}
+
+std::string WindowsDesktop::FindWallpaperFilePath() {
     wchar_t windir[MAX_PATH + 1]{};
     const UINT n = ::GetWindowsDirectoryW(windir, MAX_PATH);
     const std::wstring inWindows =

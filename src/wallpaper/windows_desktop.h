@@ -44,6 +44,8 @@ public:
     void SetWallpaperPath(std::wstring path) { wallpaperPath_ = std::move(path); }
 
 private:
+    static std::string FindWallpaperFilePath();
+
     win::ComPtr<IActiveDesktop> activeDesktop_;
     win::UserLocaleNames names_;
     std::wstring wallpaperPath_;
