@@ -85,6 +85,7 @@ orvane::Image32 DecodeAllWays(const std::uint8_t* data, std::size_t size, std::u
     }
     CheckPicture(img, info.width, info.height);
     FUZZ_CHECK(info.orientation == orvane::JpegOrientation(data, size));
+    FUZZ_CHECK(orvane::DecodeJpegTopLeftPixel(data, size) == img.at(0, 0));
 
     // A target past half the picture in width: no DCT scaling, so the
     // streamed rows are Resample's (turned after resampling instead of

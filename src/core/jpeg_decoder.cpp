@@ -403,6 +403,30 @@ Failure DecodeRows(Session& s, RowRing& ring) {
     return Failure::None;
 }
 
+// The one stored row holding the upright top-left pixel: the first or the
+// last, skipped to (which still runs the entropy decoding, but nothing
+// after it); the pixel at column `column` of it lands in `pixel`.
+Failure DecodeOneRow(Session& s, bool lastRow, int column, std::uint32_t& pixel) {
+    jpeg_decompress_struct& cinfo = s.cinfo;
+    if (setjmp(s.err.jump)) return s.err.failure;
+    jpeg_start_decompress(&cinfo);
+    if (lastRow && cinfo.output_height > 1) jpeg_skip_scanlines(&cinfo, cinfo.output_height - 1);
+    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                cinfo.output_width * static_cast<JDIMENSION>(cinfo.output_components), 1);
+    for (int tries = 0; jpeg_read_scanlines(&cinfo, row, 1) == 0; ++tries)
+        if (tries > 8) ERREXIT(&cinfo, JERR_BAD_STATE);  // a decoder that makes no row
+    const std::uint8_t* p = row[0] + static_cast<std::size_t>(column) * cinfo.output_components;
+    if (s.direct) {
+        pixel = 0xFF000000u | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+    } else if (s.cmyk) {
+        CmykToBgra(p, &pixel, 1, cinfo.saw_Adobe_marker);
+    } else {
+        RgbToBgra(p, &pixel, 1);
+    }
+    jpeg_abort_decompress(&cinfo);
+    return Failure::None;
+}
+
 bool UseSecondThread(DecodeThreads threads, const Session& s) {
     switch (threads) {
         case DecodeThreads::One: return false;
@@ -517,6 +541,21 @@ Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, 
 
 Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height) {
     return DecodeJpegToSize(data, size, width, height, DecodeThreads::Automatic);
+}
+
+std::uint32_t DecodeJpegTopLeftPixel(const std::uint8_t* data, std::size_t size) {
+    Session s;
+    Failure failure = Prepare(s, data, size, Target{});
+    if (failure != Failure::None) Throw(s, failure);
+    // Upright (0, 0) is stored (0, 0) in 1 and 5, (W - 1, 0) in 2 and 8,
+    // (W - 1, H - 1) in 3 and 7, (0, H - 1) in 4 and 6.
+    const int o = s.orientation;
+    const bool lastRow = o == 3 || o == 4 || o == 6 || o == 7;
+    const bool lastColumn = o == 2 || o == 3 || o == 7 || o == 8;
+    std::uint32_t pixel = 0;
+    failure = DecodeOneRow(s, lastRow, lastColumn ? s.width - 1 : 0, pixel);
+    if (failure != Failure::None) Throw(s, failure);
+    return pixel;
 }
 
 JpegInfo ReadJpegInfo(const std::uint8_t* data, std::size_t size) {

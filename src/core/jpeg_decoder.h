@@ -40,6 +40,14 @@ struct JpegInfo {
 // damaged or oversized frame.
 JpegInfo ReadJpegInfo(const std::uint8_t* data, std::size_t size);
 
+// The upright picture's top-left pixel (the colour of the desktop labels and
+// of the preview's handle), from the one stored row that holds it: the
+// first for orientations 1, 2, 5 and 8, the last for the others (reached by
+// skipping, which spares all but the entropy decoding). Rows after it are
+// not read, so a file damaged past that row still gives its pixel. The
+// same errors as DecodeJpeg for what it reads.
+std::uint32_t DecodeJpegTopLeftPixel(const std::uint8_t* data, std::size_t size);
+
 // The decodes above with the second thread forced on or off, for tests and
 // the benchmark; Automatic is what the functions above do.
 enum class DecodeThreads { Automatic, One, Two };

@@ -538,5 +538,36 @@ TEST(JpegToSize, DecodedPicturesBecomeBitmapFilesWhereTheyLie) {
     }
 }
 
+TEST(JpegTopLeftPixel, IsTheUprightPicturesWithoutDecodingIt) {
+    // Every orientation, the picture's two kinds of scan, greyscale and
+    // CMYK: the pixel DecodeJpeg puts at (0, 0).
+    std::vector<std::uint8_t> grey(40 * 24);
+    for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<std::uint8_t>(i * 7);
+    std::vector<std::uint8_t> cmyk;
+    for (int i = 0; i < 40 * 24; ++i) cmyk.insert(cmyk.end(), {static_cast<std::uint8_t>(i), 40, 200, 255});
+    const Bytes files[] = {PhotoLike(150, 70), TwoColourPicture(48, 32, true), Encode(40, 24, 1, JCS_GRAYSCALE, grey),
+                           Encode(40, 24, 4, JCS_CMYK, cmyk)};
+    for (const Bytes& plain : files)
+        for (int o = 1; o <= 8; ++o) {
+            const Bytes file = WithOrientation(plain, o);
+            const Image32 full = DecodeJpeg(file.data(), file.size());
+            EXPECT_EQ(DecodeJpegTopLeftPixel(file.data(), file.size()), full.at(0, 0)) << "orientation " << o;
+        }
+}
+
+TEST(JpegTopLeftPixel, ReadsNoFurtherThanTheRowItNeeds) {
+    const Bytes plain = PhotoLike(64, 48);
+    const Image32 stored = DecodeJpeg(plain.data(), plain.size());
+    // Upright, the first stored row holds the pixel: the rest may be missing.
+    const Bytes cut(plain.begin(), plain.begin() + plain.size() * 2 / 3);
+    EXPECT_EQ(DecodeJpegTopLeftPixel(cut.data(), cut.size()), stored.at(0, 0));
+    // Turned a half turn, the last row holds it: the same cut file fails.
+    const Bytes turned = WithOrientation(plain, 3);
+    const Bytes turnedCut(turned.begin(), turned.begin() + turned.size() * 2 / 3);
+    EXPECT_THROW(DecodeJpegTopLeftPixel(turnedCut.data(), turnedCut.size()), Error);
+    EXPECT_EQ(DecodeJpegTopLeftPixel(turned.data(), turned.size()), stored.at(63, 47));
+    EXPECT_THROW(DecodeJpegTopLeftPixel(nullptr, 0), Error);
+}
+
 }  // namespace
 }  // namespace orvane
