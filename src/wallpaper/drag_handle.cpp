@@ -11,35 +11,6 @@ namespace orvane {
 
 namespace {
 
-// GetDpiForWindow exists from Windows 10 1607 on; importing it directly
-// would keep the program from starting on the earlier systems it supports.
-int WindowDpi(HWND hwnd) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = [] {
-        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-        FARPROC proc = user32 ? ::GetProcAddress(user32, "GetDpiForWindow") : nullptr;
-        return reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(proc));
-    }();
-    if (getDpiForWindow && hwnd)
-        if (const UINT dpi = getDpiForWindow(hwnd)) return static_cast<int>(dpi);
-    return win::SystemDpi();
-}
-
-// BeginPaint paired with EndPaint for the scope of a WM_PAINT.
-class PaintScope {
-public:
-    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
-    HDC dc() const { return dc_; }
-
-private:
-    HWND hwnd_;
-    PAINTSTRUCT ps_{};
-    HDC dc_;
-};
-
 // Adapter for a control that is a child window of its own.
 class ChildWindowTarget : public DragTarget {
 public:
@@ -99,7 +70,7 @@ void DragHandle::Create(HWND home, int left, int top) {
     windowClass.background = nullptr;  // nothing is erased: only the grips are drawn
     CreateWindowOfClass(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24,
                         24, home);
-    SetDpi(WindowDpi(home));
+    SetDpi(win::WindowDpi(home));
 }
 
 void DragHandle::SetDpi(int dpi) {
@@ -254,8 +225,8 @@ void DragHandle::PaintGrips(HDC dc, int originX, int originY) const {
 }
 
 void DragHandle::Paint() {
-    const PaintScope paint(hwnd());
-    PaintGrips(paint.dc(), -bounds_.left, -bounds_.top);
+    const win::PaintDc paint(hwnd());
+    PaintGrips(paint.get(), -bounds_.left, -bounds_.top);
 }
 
 bool DragHandle::InsideAttachedControl(POINT p) const {
@@ -440,7 +411,7 @@ LRESULT DragHandle::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KEYDOWN: KeyDown(wp, lp); return 0;
         case WM_CAPTURECHANGED: if (reinterpret_cast<HWND>(lp) != hwnd()) CancelDrag(); return 0;
         case WM_CANCELMODE: CancelDrag(); if (::GetCapture() == hwnd()) ::ReleaseCapture(); return 0;
-        case WM_DPICHANGED_AFTERPARENT: SetDpi(WindowDpi(hwnd())); return 0;
+        case WM_DPICHANGED_AFTERPARENT: SetDpi(win::WindowDpi(hwnd())); return 0;
         default: return Default(msg, wp, lp);
     }
 }

@@ -150,8 +150,8 @@ void MainWindow::OnSessionChange(WPARAM event) {
 }
 
 void MainWindow::PaintPanels() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
+    const win::PaintDc paint(hwnd());
+    HDC dc = paint.get();
     RECT rc;
     ::GetClientRect(hwnd(), &rc);
     ::FillRect(dc, &rc, static_cast<HBRUSH>(panelBrush_.get()));
@@ -161,7 +161,6 @@ void MainWindow::PaintPanels() {
     RECT bottom{0, top.bottom, rc.right, rc.bottom};
     ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
     ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);
-    ::EndPaint(hwnd(), &ps);
 }
 
 void MainWindow::DrawListItem(const DRAWITEMSTRUCT* item) {
@@ -275,10 +274,8 @@ void MainWindow::OnReduceClicked() {
         tray_->HideToTray();
     else
         ::ShowWindow(hwnd(), SW_HIDE);
-    if (companions_.preview.Visible()) {
-        previewButton_.SetCaption(L"Afficher");
-        companions_.preview.Close();
-    }
+    // Closing the preview resets the button through its onClosed.
+    if (companions_.preview.Visible()) companions_.preview.Close();
     model_.Save();
 }
 

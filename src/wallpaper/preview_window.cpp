@@ -53,22 +53,6 @@ private:
     drag::Bounds bounds_{232, 184, 145, 73};  // where the window's design put it
 };
 
-// BeginPaint paired with EndPaint for the scope of a WM_PAINT.
-class PaintScope {
-public:
-    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
-    HDC dc() const { return dc_; }
-    const RECT& area() const { return ps_.rcPaint; }
-
-private:
-    HWND hwnd_;
-    PAINTSTRUCT ps_{};
-    HDC dc_;
-};
-
 // Common dialogs disable only their owner; the program's other windows are
 // disabled too, as for every modal window of the program.
 class OtherWindowsDisabled {
@@ -522,8 +506,8 @@ void PreviewWindow::OnDisplayChanged() {
 // ---- painting -------------------------------------------------------------------
 
 void PreviewWindow::OnPaint() {
-    const PaintScope paint(hwnd());
-    PaintClient(paint.dc(), paint.area());
+    const win::PaintDc paint(hwnd());
+    PaintClient(paint.get(), paint.area());
 }
 
 // Builds the whole client area off screen (picture, calendar, grips) and

@@ -239,8 +239,8 @@ void SettingsDialog::OnActivate(WPARAM wp, LPARAM lp) {
 }
 
 LRESULT SettingsDialog::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
+    const win::PaintDc paint(hwnd());
+    HDC dc = paint.get();
     RECT rc;
     ::GetClientRect(hwnd(), &rc);
     ::FillRect(dc, &rc, static_cast<HBRUSH>(impl_->silver.get()));
@@ -250,7 +250,6 @@ LRESULT SettingsDialog::Paint() {
     RECT bottom{0, impl_->layout.Scale(kBottomBand), rc.right, rc.bottom};
     ::DrawEdge(dc, &top, BDR_RAISEDINNER, BF_RECT);
     ::DrawEdge(dc, &bottom, BDR_RAISEDINNER, BF_RECT);
-    ::EndPaint(hwnd(), &ps);
     return 0;
 }
 

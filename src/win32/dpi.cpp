@@ -14,6 +14,20 @@ int SystemDpi() {
     return dpi;
 }
 
+// GetDpiForWindow exists from Windows 10 1607 on; importing it directly
+// would keep the programs from starting on the earlier systems they support.
+int WindowDpi(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = [] {
+        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+        FARPROC proc = user32 ? ::GetProcAddress(user32, "GetDpiForWindow") : nullptr;
+        return reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(proc));
+    }();
+    if (getDpiForWindow && window)
+        if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
+    return SystemDpi();
+}
+
 int Scale(int length96) { return ::MulDiv(length96, SystemDpi(), 96); }
 
 HFONT CreateWindowFont(int dpi) {

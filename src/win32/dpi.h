@@ -15,6 +15,10 @@ int SystemDpi();
 // A length of a 96-DPI layout in this display's pixels; exact at 96 DPI.
 int Scale(int length96);
 
+// The DPI of the monitor a window is on (GetDpiForWindow where the system
+// has it, the display's DPI otherwise).
+int WindowDpi(HWND__* window);
+
 // The windows' font: "MS Sans Serif", 8 points (height -11 at 96 DPI),
 // scaled like the layouts (to `dpi`, or the display's). The caller owns it.
 HFONT__* CreateWindowFont(int dpi = 0);

@@ -1,7 +1,11 @@
 #include "win32/flat_button.h"
 
+#include "win32/handles.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
+
+#include <optional>
 
 namespace win {
 
@@ -117,44 +121,43 @@ LRESULT FlatButton::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void FlatButton::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(hwnd(), &ps);
+    const PaintDc paint(hwnd());
+    HDC dc = paint.get();
     RECT rc;
     ::GetClientRect(hwnd(), &rc);
     const bool enabled = Enabled();
     const COLORREF face = !enabled ? kFace : pressed_ ? kFacePressed : hot_ ? kFaceHot : kFace;
 
-    HBRUSH faceBrush = ::CreateSolidBrush(face);
-    ::FillRect(dc, &rc, faceBrush);
-    ::DeleteObject(faceBrush);
+    {
+        const GdiObject faceBrush(::CreateSolidBrush(face));
+        ::FillRect(dc, &rc, static_cast<HBRUSH>(faceBrush.get()));
+    }
 
     // Flat: a thin frame that only lifts when the pointer is over the button.
     if (enabled && (hot_ || pressed_)) {
-        HPEN light = ::CreatePen(PS_SOLID, 1, pressed_ ? kShadow : kLight);
-        HPEN dark = ::CreatePen(PS_SOLID, 1, pressed_ ? kLight : kShadow);
-        HGDIOBJ old = ::SelectObject(dc, light);
-        ::MoveToEx(dc, rc.left, rc.bottom - 1, nullptr);
-        ::LineTo(dc, rc.left, rc.top);
-        ::LineTo(dc, rc.right - 1, rc.top);
-        ::SelectObject(dc, dark);
+        const GdiObject light(::CreatePen(PS_SOLID, 1, pressed_ ? kShadow : kLight));
+        const GdiObject dark(::CreatePen(PS_SOLID, 1, pressed_ ? kLight : kShadow));
+        {
+            const SelectGuard pen(dc, light.get());
+            ::MoveToEx(dc, rc.left, rc.bottom - 1, nullptr);
+            ::LineTo(dc, rc.left, rc.top);
+            ::LineTo(dc, rc.right - 1, rc.top);
+        }
+        const SelectGuard pen(dc, dark.get());
         ::LineTo(dc, rc.right - 1, rc.bottom - 1);
         ::LineTo(dc, rc.left - 1, rc.bottom - 1);
-        ::SelectObject(dc, old);
-        ::DeleteObject(light);
-        ::DeleteObject(dark);
     } else {
-        HPEN shadow = ::CreatePen(PS_SOLID, 1, kShadow);
-        HGDIOBJ old = ::SelectObject(dc, shadow);
+        const GdiObject shadow(::CreatePen(PS_SOLID, 1, kShadow));
+        const SelectGuard pen(dc, shadow.get());
         ::MoveToEx(dc, rc.left + 1, rc.bottom - 1, nullptr);
         ::LineTo(dc, rc.right - 1, rc.bottom - 1);
         ::LineTo(dc, rc.right - 1, rc.top);
-        ::SelectObject(dc, old);
-        ::DeleteObject(shadow);
     }
 
     wchar_t text[256]{};
     ::GetWindowTextW(hwnd(), text, 256);
-    HGDIOBJ oldFont = font_ ? ::SelectObject(dc, font_) : nullptr;
+    std::optional<SelectGuard> font;
+    if (font_) font.emplace(dc, font_);
     ::SetBkMode(dc, TRANSPARENT);
     RECT tr = rc;
     if (pressed_) ::OffsetRect(&tr, 1, 1);
@@ -172,8 +175,6 @@ void FlatButton::Paint() {
         ::SetTextColor(dc, kShadow);
     }
     ::DrawTextW(dc, text, -1, &tr, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    if (oldFont) ::SelectObject(dc, oldFont);
-    ::EndPaint(hwnd(), &ps);
 }
 
 }  // namespace win

@@ -102,6 +102,22 @@ private:
     HDC dc_;
 };
 
+// BeginPaint paired with EndPaint for the scope of a WM_PAINT.
+class PaintDc {
+public:
+    explicit PaintDc(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    ~PaintDc() { ::EndPaint(hwnd_, &ps_); }
+    HDC get() const { return dc_; }
+    const RECT& area() const { return ps_.rcPaint; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
 // Selects an object into a DC for a scope and puts the previous one back.
 class SelectGuard {
 public:
