@@ -199,9 +199,8 @@ Bytes WithOrientation(const Bytes& jpeg, int orientation) {
                         0x01, 0x12, 0, 3, 0, 0, 0, 1,                       // orientation, SHORT, 1
                         0, static_cast<std::uint8_t>(orientation), 0, 0,
                         0, 0, 0, 0};                                        // no next IFD
-    Bytes f(jpeg.begin(), jpeg.begin() + 2);
-    f.insert(f.end(), exif.begin(), exif.end());
-    f.insert(f.end(), jpeg.begin() + 2, jpeg.end());
+    Bytes f = jpeg;
+    f.insert(f.begin() + 2, exif.begin(), exif.end());
     return f;
 }
 
