@@ -105,7 +105,7 @@ protected:
     // leaves the notification area before the next test looks there.
     void TearDown() override {
         if (tray_ && app_.Running()) {
-            ::PostMessageW(tray_, WM_COMMAND, orvane::kMenuQuitter1, 0);
+            ::PostMessageW(tray_, WM_COMMAND, orvane::kTrayQuitCommand, 0);
             app_.Wait(5000);
         }
         WallpaperTest::TearDown();
@@ -122,7 +122,7 @@ TEST_F(TrayE2eTest, StartsWithOnlyTheIconAndQuitterSavesEndsAndRemovesIt) {
     EXPECT_FALSE(HasVisibleWindow(app_.Id()));
     EXPECT_EQ(Setting(L"RefDay"), L"<missing>");  // nothing saved yet
 
-    ::PostMessageW(tray_, WM_COMMAND, orvane::kMenuQuitter1, 0);
+    ::PostMessageW(tray_, WM_COMMAND, orvane::kTrayQuitCommand, 0);
     ASSERT_TRUE(app_.Wait(10000).has_value());
     EXPECT_EQ(Setting(L"RefDay"), L"1");
     EXPECT_EQ(Setting(L"RunMode"), L"0");
