@@ -53,32 +53,6 @@ private:
     drag::Bounds bounds_{232, 184, 145, 73};  // where the window's design put it
 };
 
-// Common dialogs disable only their owner; the program's other windows are
-// disabled too, as for every modal window of the program.
-class OtherWindowsDisabled {
-public:
-    explicit OtherWindowsDisabled(HWND owner) {
-        std::pair<HWND, std::vector<HWND>*> walk{owner, &disabled_};
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND h, LPARAM p) -> BOOL {
-                auto* w = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(p);
-                if (h != w->first && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) w->second->push_back(h);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&walk));
-        for (HWND h : disabled_) ::EnableWindow(h, FALSE);
-    }
-    ~OtherWindowsDisabled() {
-        for (HWND h : disabled_)
-            if (::IsWindow(h)) ::EnableWindow(h, TRUE);
-    }
-    OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
-    OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
-
-private:
-    std::vector<HWND> disabled_;
-};
 
 bool RunFontDialog(HWND owner, LOGFONTW& font) {
     LOGFONTW chosen = font;
@@ -87,7 +61,9 @@ bool RunFontDialog(HWND owner, LOGFONTW& font) {
     cf.hwndOwner = owner;
     cf.lpLogFont = &chosen;
     cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
-    OtherWindowsDisabled guard(owner);
+    // Common dialogs disable only their owner; the program's other windows
+    // are disabled too, as for every modal window of the program.
+    const win::OtherWindowsDisabled guard(owner);
     if (!::ChooseFontW(&cf)) return false;
     font = chosen;
     return true;
@@ -101,7 +77,9 @@ bool RunColorDialog(HWND owner, COLORREF& colour) {
     cc.rgbResult = colour;
     cc.lpCustColors = custom;
     cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
-    OtherWindowsDisabled guard(owner);
+    // Common dialogs disable only their owner; the program's other windows
+    // are disabled too, as for every modal window of the program.
+    const win::OtherWindowsDisabled guard(owner);
     if (!::ChooseColorW(&cc)) return false;
     colour = cc.rgbResult;
     return true;

@@ -130,49 +130,59 @@ bool ShowErrorBox(HWND owner, const std::wstring& text) {
     return true;
 }
 
+OtherWindowsDisabled::OtherWindowsDisabled(HWND except) {
+    std::pair<HWND, std::vector<HWND>*> walk{except, &disabled_};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* w = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(p);
+            if (h != w->first && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) w->second->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    for (HWND h : disabled_) ::EnableWindow(h, FALSE);
+}
+
+void OtherWindowsDisabled::Add(HWND window) {
+    if (!window || !::IsWindowEnabled(window)) return;
+    ::EnableWindow(window, FALSE);
+    disabled_.push_back(window);
+}
+
+OtherWindowsDisabled::~OtherWindowsDisabled() {
+    for (HWND h : disabled_)
+        if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+}
+
 int RunModal(HWND dialog, HWND owner) {
     auto& state = Modals()[dialog];
     state.running = true;
     state.result = 0;
 
-    // Disable every other enabled top-level window of this thread, as a modal
-    // form does; the tray's hidden window stays usable because it is never
-    // enabled-dependent (it receives notifications whatever its state).
-    std::vector<HWND> disabled;
-    std::pair<HWND, std::vector<HWND>*> walk{dialog, &disabled};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND h, LPARAM p) -> BOOL {
-            auto* list = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(p);
-            if (h != list->first && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) list->second->push_back(h);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&walk));
-    for (HWND h : disabled) ::EnableWindow(h, FALSE);
-    if (owner && ::IsWindowEnabled(owner)) {
-        ::EnableWindow(owner, FALSE);
-        disabled.push_back(owner);
-    }
-
-    ::ShowWindow(dialog, SW_SHOW);
-    ::SetForegroundWindow(dialog);
-    MSG msg;
-    while (Modals()[dialog].running) {
-        const BOOL r = ::GetMessageW(&msg, nullptr, 0, 0);
-        if (r == 0) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave the outer loop too
-            Modals()[dialog].running = false;
-            Modals()[dialog].result = IDCANCEL;
-            break;
-        }
-        if (r == -1) break;
-        if (!::IsDialogMessageW(dialog, &msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+    // Every other enabled top-level window of this thread is disabled, as a
+    // modal form has them; the tray's hidden window stays usable because it
+    // receives notifications whatever its state.
+    {
+        OtherWindowsDisabled others(dialog);
+        others.Add(owner);
+        ::ShowWindow(dialog, SW_SHOW);
+        ::SetForegroundWindow(dialog);
+        MSG msg;
+        while (Modals()[dialog].running) {
+            const BOOL r = ::GetMessageW(&msg, nullptr, 0, 0);
+            if (r == 0) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave the outer loop too
+                Modals()[dialog].running = false;
+                Modals()[dialog].result = IDCANCEL;
+                break;
+            }
+            if (r == -1) break;
+            if (!::IsDialogMessageW(dialog, &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
         }
     }
-    for (HWND h : disabled)
-        if (::IsWindow(h)) ::EnableWindow(h, TRUE);
     // Hide after re-enabling the owner so that activation returns to it.
     if (::IsWindow(dialog)) ::ShowWindow(dialog, SW_HIDE);
     const int result = Modals()[dialog].result;

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace win {
 
@@ -77,6 +78,22 @@ void Guarded(HWND owner, F&& f) noexcept {
 }
 
 // ---- modal windows ----------------------------------------------------------
+
+// For its lifetime, the thread's other visible and enabled top-level windows
+// (all but `except`) are disabled, as a modal window has them; they are
+// enabled again at the end, those that still exist.
+class OtherWindowsDisabled {
+public:
+    explicit OtherWindowsDisabled(HWND except);
+    ~OtherWindowsDisabled();
+    OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
+    OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
+    // Disables one more window for the same lifetime (nothing if already disabled).
+    void Add(HWND window);
+
+private:
+    std::vector<HWND> disabled_;
+};
 
 // Shows `dialog` modally: disables the other top-level windows of the thread,
 // runs a nested message loop (timers and the tray keep working) until
