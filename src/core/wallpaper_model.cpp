@@ -25,6 +25,17 @@ std::uint32_t RotationMilliseconds(std::int32_t interval) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(ms, 0xFFFFFFFFu));
 }
 
+// A copy with the room EncodeBmpInPlace wants, so that the bitmap file is
+// made where the copy is, without moving it again.
+Image32 CopyForBitmap(const Image32& source) {
+    Image32 copy;
+    copy.width = source.width;
+    copy.height = source.height;
+    copy.pixels.reserve(source.pixels.size() + kBmpInPlaceSpareWords);
+    copy.pixels.assign(source.pixels.begin(), source.pixels.end());
+    return copy;
+}
+
 bool SameDate(const Date& a, const Date& b) { return a.year == b.year && a.month == b.month && a.day == b.day; }
 
 // Just past midnight, so that the date read then is already the new one
@@ -193,13 +204,13 @@ Image32 WallpaperModel::WallpaperSource(const std::string& path, const DisplayIn
             source = &within;
         }
         if (source->width == display.width && source->height == display.height)
-            return source == &within ? std::move(within) : *source;
+            return source == &within ? std::move(within) : CopyForBitmap(*source);
         return Resample(*source, display.width, display.height);
     }
     // Centred and tiled: the picture at its own size.
     if (current && CurrentPixelsAreWhole()) {
         topLeft = current_.topLeft;
-        return current_.pixels;
+        return CopyForBitmap(current_.pixels);
     }
     Image32 whole = sys_.files.Decode(path);
     topLeft = whole.empty() ? 0 : whole.at(0, 0);
@@ -296,8 +307,8 @@ void WallpaperModel::Compose(const std::string& path) {
             DrawCalendarOnWallpaper(canvas, bitmapWidth, settings_, display.width, today, sys_.desktop.Names());
         });
     }
-    const std::vector<std::uint8_t> bytes = EncodeBmp(bitmap, display.bitsPerPixel);
-    bitmap = Image32();  // the file's bytes are all that is needed from here on
+    // The file's bytes are made in the bitmap's own memory, for one write.
+    const BmpFileBytes bytes = EncodeBmpInPlace(std::move(bitmap), display.bitsPerPixel);
     if (!sys_.files.WriteWholeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
         throw Error(FormatMessage1("Impossible de créer le fichier %s", file));
     sys_.desktop.ShowWallpaper(file, settings_.WallPaperMode);

@@ -228,11 +228,12 @@ Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxH
             width = info.width;
             height = info.height;
             const int w = std::min(info.width, std::max(maxWidth, 1)), h = std::min(info.height, std::max(maxHeight, 1));
-            Image32 image = (w == info.width && h == info.height) ? DecodeJpeg(file.data(), file.size())
-                                                                  : DecodeJpegToSize(file.data(), file.size(), w, h);
-            topLeft = image.at(0, 0);
-            for (std::uint32_t& p : image.pixels) p |= 0xFF000000u;
-            topLeft |= 0xFF000000u;
+            const bool whole = w == info.width && h == info.height;
+            // JPEG pixels come out opaque already.
+            Image32 image = whole ? DecodeJpeg(file.data(), file.size()) : DecodeJpegToSize(file.data(), file.size(), w, h);
+            // The colours taken from the picture are those of its own pixel,
+            // not of the reduced copy's average of a block.
+            topLeft = whole ? image.at(0, 0) : DecodeJpegTopLeftPixel(file.data(), file.size());
             return image;
         } catch (const std::bad_alloc&) {
             Fail("Mémoire insuffisante pour charger l'image %s", path);
