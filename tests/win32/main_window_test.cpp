@@ -34,6 +34,8 @@ namespace {
 
 using testing_support::MakeTempFolder;
 using testing_support::PumpMessages;
+using testing_support::RunSoon;
+using testing_support::TakeQuit;
 using testing_support::ReportedErrors;
 using testing_support::StoredSetting;
 using testing_support::StoreSetting;
@@ -103,37 +105,6 @@ std::pair<int, int> BitmapFileSize(const std::wstring& path) {
     }
 }
 
-// Runs `f` once from inside whatever message loop the thread is in next.
-std::function<void()>& PendingAction() {
-    static std::function<void()> f;
-    return f;
-}
-void RunSoon(std::function<void()> f, UINT delayMs = 100) {
-    PendingAction() = std::move(f);
-    ::SetTimer(nullptr, 0, delayMs, [](HWND, UINT, UINT_PTR id, DWORD) {
-        ::KillTimer(nullptr, id);
-        auto f = std::move(PendingAction());
-        PendingAction() = nullptr;
-        if (f) f();
-    });
-}
-
-// Takes the WM_QUIT that "Quitter" leaves, so the test program runs on.
-bool TakeQuit() {
-    MSG msg;
-    bool quit = false;
-    const DWORD end = ::GetTickCount() + 500;
-    do {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                quit = true;
-            else
-                ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    } while (!quit && static_cast<LONG>(::GetTickCount() - end) < 0);
-    return quit;
-}
 
 // Records what the change asks of the shell's Active Desktop object.
 class FakeActiveDesktop : public IActiveDesktop {

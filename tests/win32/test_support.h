@@ -3,6 +3,7 @@
 // in its error box are recorded here instead, so no test blocks on a box.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,13 @@ std::wstring MakeTempFolder(const std::wstring& name);
 // value that is absent or not a string.
 void StoreSetting(const wchar_t* name, const std::wstring& value);
 std::wstring StoredSetting(const wchar_t* name);
+
+// Runs `f` once, `delayMs` from now, from inside whatever message loop the
+// thread is in then (a modal window's, an error box's).
+void RunSoon(std::function<void()> f, unsigned delayMs = 100);
+
+// Takes the WM_QUIT that "Quitter" leaves (within half a second), so the
+// test program runs on; true when there was one.
+bool TakeQuit();
 
 }  // namespace testing_support

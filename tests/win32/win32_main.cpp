@@ -56,6 +56,39 @@ std::wstring StoredSetting(const wchar_t* name) {
     return buf;
 }
 
+namespace {
+std::function<void()>& PendingAction() {
+    static std::function<void()> f;
+    return f;
+}
+}  // namespace
+
+void RunSoon(std::function<void()> f, unsigned delayMs) {
+    PendingAction() = std::move(f);
+    ::SetTimer(nullptr, 0, delayMs, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        auto action = std::move(PendingAction());
+        PendingAction() = nullptr;
+        if (action) action();
+    });
+}
+
+bool TakeQuit() {
+    MSG msg;
+    bool quit = false;
+    const DWORD end = ::GetTickCount() + 500;
+    do {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                quit = true;
+            else
+                ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    } while (!quit && static_cast<LONG>(::GetTickCount() - end) < 0);
+    return quit;
+}
+
 }  // namespace testing_support
 
 int main(int argc, char** argv) {
