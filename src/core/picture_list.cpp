@@ -1,5 +1,7 @@
 #include "core/picture_list.h"
 
+#include "core/text_lines.h"
+
 namespace orvane {
 
 namespace {
@@ -9,20 +11,9 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 std::vector<std::string> ParseListFile(std::string_view bytes, const AnsiCodec& codec) {
     const bool utf8 = bytes.substr(0, 3) == kUtf8Bom;
     if (utf8) bytes.remove_prefix(3);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    auto take = [&](std::size_t end) {
-        const std::string_view raw = bytes.substr(start, end - start);
-        lines.push_back(utf8 ? std::string(raw) : codec.Decode(raw));
-    };
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n') {
-            take(i);
-            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
-    }
-    if (start < bytes.size()) take(bytes.size());
+    std::vector<std::string> lines = SplitLines(bytes);
+    if (!utf8)
+        for (std::string& line : lines) line = codec.Decode(line);
     return lines;
 }
 
