@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/byte_writer.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,16 +13,13 @@ namespace orvane {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using test_bytes::Put16;
+using test_bytes::Put32;
+using test_bytes::Add16;
+using test_bytes::Add32;
 
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
 std::string CheckError(const Bytes& b) {

@@ -3,6 +3,8 @@
 // offset and handle index inside the records.
 #include <gtest/gtest.h>
 
+#include "core/byte_writer.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -16,23 +18,11 @@ namespace orvane {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using test_bytes::Put16;
+using test_bytes::Put32;
+using test_bytes::Add16;
+using test_bytes::Add32;
 
-void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, v);
-    Put16(b, at + 2, v >> 16);
-}
-void Add16(Bytes& b, std::uint32_t v) {
-    b.resize(b.size() + 2);
-    Put16(b, b.size() - 2, v);
-}
-void Add32(Bytes& b, std::uint32_t v) {
-    b.resize(b.size() + 4);
-    Put32(b, b.size() - 4, v);
-}
 Bytes Words32(std::initializer_list<std::uint32_t> values) {
     Bytes b;
     for (std::uint32_t v : values) Add32(b, v);

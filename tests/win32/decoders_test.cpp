@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/byte_writer.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,16 +29,12 @@ extern "C" {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using test_bytes::Put16;
+using test_bytes::Put32;
+using test_bytes::Add16;
+using test_bytes::Add32;
 using orvane::Image32;
 
-void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, v);
-    Put16(b, at + 2, v >> 16);
-}
 
 class Decoders : public ::testing::Test {
 protected:
