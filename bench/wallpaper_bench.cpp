@@ -38,12 +38,12 @@
 #include <string>
 #include <vector>
 
-#include "core/bmp_file.h"
-#include "core/calendar.h"
-#include "core/composition.h"
-#include "core/image_canvas.h"
-#include "core/jpeg_decoder.h"
-#include "core/resample.h"
+#include "core/picture/bmp_file.h"
+#include "core/wallpaper/calendar.h"
+#include "core/wallpaper/composition.h"
+#include "core/picture/image_canvas.h"
+#include "core/picture/jpeg_decoder.h"
+#include "core/picture/resample.h"
 
 extern char** environ;
 

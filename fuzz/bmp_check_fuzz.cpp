@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/bmp_file.h"
+#include "core/picture/bmp_file.h"
 #include "core/error.h"
-#include "core/resample.h"
+#include "core/picture/resample.h"
 #include "fuzz_support.h"
 
 namespace {

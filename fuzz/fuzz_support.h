@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/image.h"
+#include "core/picture/image.h"
 
 #define FUZZ_CHECK(cond)                                                          \
     do {                                                                          \

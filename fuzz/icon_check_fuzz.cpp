@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_reader.h"
+#include "core/picture/byte_reader.h"
 #include "core/error.h"
-#include "core/icon_check.h"
+#include "core/picture/icon_check.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "core/error.h"
-#include "core/exif.h"
-#include "core/jpeg_decoder.h"
-#include "core/resample.h"
+#include "core/picture/exif.h"
+#include "core/picture/jpeg_decoder.h"
+#include "core/picture/resample.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_reader.h"
+#include "core/picture/byte_reader.h"
 #include "core/error.h"
-#include "core/image.h"
-#include "core/metafile_check.h"
+#include "core/picture/image.h"
+#include "core/picture/metafile_check.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/bmp_file.h"
+#include "core/picture/bmp_file.h"
 #include "core/error.h"
-#include "core/resample.h"
+#include "core/picture/resample.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

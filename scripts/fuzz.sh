@@ -25,11 +25,12 @@ flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
 # (-fsanitize=fuzzer-no-link) into one archive, from which each target
 # links only what it uses.
 objs=()
-for src in "$root"/src/core/*.cpp; do
+shopt -s globstar
+for src in "$root"/src/core/**/*.cpp; do
   obj="$out/obj/$(basename "$src" .cpp).o"
   stale=0
   [ -f "$obj" ] || stale=1
-  for dep in "$src" "$root"/src/core/*.h; do [ "$dep" -nt "$obj" ] && stale=1; done
+  for dep in "$src" "$root"/src/core/**/*.h; do [ "$dep" -nt "$obj" ] && stale=1; done
   if [ $stale -eq 1 ]; then
     "$CXX" "${flags[@]/-fsanitize=fuzzer,address,undefined/-fsanitize=fuzzer-no-link,address,undefined}" \
       -c "$src" -o "$obj"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/mendrel_actions.h"
+#include "core/mendrel/mendrel_actions.h"
 #include "explorer_fix/registry_access.h"
 #include "win32/handles.h"
 #include "win32/window.h"

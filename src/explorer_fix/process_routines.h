@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/mendrel_rules.h"
+#include "core/mendrel/mendrel_rules.h"
 #include "win32/handles.h"
 
 namespace mendrel {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/mendrel_actions.h"
+#include "core/mendrel/mendrel_actions.h"
 #include "win32/handles.h"
 
 namespace mendrel {

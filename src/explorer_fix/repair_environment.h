@@ -2,7 +2,7 @@
 // The files, drives and program starts of "Corriger" on Windows.
 #include <windows.h>
 
-#include "core/mendrel_actions.h"
+#include "core/mendrel/mendrel_actions.h"
 
 namespace mendrel {
 

@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-#include "core/mendrel_rules.h"
+#include "core/mendrel/mendrel_rules.h"
 
 namespace mendrel {
 

@@ -4,7 +4,7 @@
 // window, preview, settings dialog, about box, then the notification-area
 // icon: the program starts hidden, with only the icon showing). Shared by the
 // program's entry and the Windows-side tests.
-#include "core/wallpaper_model.h"
+#include "core/wallpaper/wallpaper_model.h"
 #include "wallpaper/about_box.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/model_timers.h"

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "core/desktop_labels.h"
+#include "core/wallpaper/desktop_labels.h"
 
 namespace orvane {
 

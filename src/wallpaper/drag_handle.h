@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/drag_math.h"
+#include "core/wallpaper/drag_math.h"
 #include "core/error.h"
 #include "win32/window.h"
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 
 #include "core/error.h"
-#include "core/picture_list.h"
-#include "core/tray_menu.h"
+#include "core/wallpaper/picture_list.h"
+#include "core/wallpaper/tray_menu.h"
 #include "wallpaper/about_box.h"
 #include "wallpaper/desktop_icons.h"
 #include "wallpaper/preview_window.h"

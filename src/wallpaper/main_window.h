@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/wallpaper_model.h"
+#include "core/wallpaper/wallpaper_model.h"
 #include "win32/dpi.h"
 #include "win32/flat_button.h"
 #include "win32/handles.h"

@@ -4,7 +4,7 @@
 // handler's error reaches the program's error box like any other.
 #include <functional>
 
-#include "core/wallpaper_services.h"
+#include "core/wallpaper/wallpaper_services.h"
 #include "win32/window.h"
 
 namespace orvane {

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "core/bmp_file.h"
-#include "core/byte_reader.h"
+#include "core/picture/bmp_file.h"
+#include "core/picture/byte_reader.h"
 #include "core/error.h"
-#include "core/icon_check.h"
-#include "core/jpeg_decoder.h"
-#include "core/metafile_check.h"
-#include "core/resample.h"
+#include "core/picture/icon_check.h"
+#include "core/picture/jpeg_decoder.h"
+#include "core/picture/metafile_check.h"
+#include "core/picture/resample.h"
 #include "win32/dib_section.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"

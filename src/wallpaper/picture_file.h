@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/image.h"
+#include "core/picture/image.h"
 
 namespace orvane {
 

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/calendar.h"
-#include "core/image.h"
-#include "core/resample.h"
+#include "core/wallpaper/calendar.h"
+#include "core/picture/image.h"
+#include "core/picture/resample.h"
 #include "wallpaper/resources/resource_ids.h"
 #include "win32/dib_section.h"
 #include "win32/dpi.h"

@@ -14,9 +14,9 @@
 #include <functional>
 #include <memory>
 
-#include "core/drag_math.h"
-#include "core/preview_geometry.h"
-#include "core/wallpaper_model.h"
+#include "core/wallpaper/drag_math.h"
+#include "core/wallpaper/preview_geometry.h"
+#include "core/wallpaper/wallpaper_model.h"
 #include "wallpaper/drag_handle.h"
 #include "win32/window.h"
 

@@ -6,9 +6,9 @@
 
 #include <memory>
 
-#include "core/settings.h"
-#include "core/wallpaper_model.h"
-#include "core/settings_transfer.h"
+#include "core/wallpaper/settings.h"
+#include "core/wallpaper/wallpaper_model.h"
+#include "core/wallpaper/settings_transfer.h"
 #include "core/whole_number.h"
 #include "win32/flat_button.h"
 #include "win32/window.h"

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "core/tray_icon_rules.h"
-#include "core/tray_menu.h"
+#include "core/wallpaper/tray_icon_rules.h"
+#include "core/wallpaper/tray_menu.h"
 #include "wallpaper/resources/resource_ids.h"
 #include "win32/handles.h"
 #include "win32/strings.h"

@@ -1,6 +1,6 @@
 #include "wallpaper/windows_desktop.h"
 
-#include "core/desktop_labels.h"
+#include "core/wallpaper/desktop_labels.h"
 #include "wallpaper/desktop_icons.h"
 #include "win32/file_io.h"
 #include "win32/gdi_canvas.h"

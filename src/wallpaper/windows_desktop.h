@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "core/wallpaper_services.h"
+#include "core/wallpaper/wallpaper_services.h"
 #include "win32/handles.h"
 #include "win32/locale_names.h"
 

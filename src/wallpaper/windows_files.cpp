@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "core/resample.h"
+#include "core/picture/resample.h"
 #include "wallpaper/picture_file.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"

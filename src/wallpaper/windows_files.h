@@ -4,7 +4,7 @@
 // file replaced atomically and written in the ANSI code page when it can be.
 #include <string>
 
-#include "core/wallpaper_services.h"
+#include "core/wallpaper/wallpaper_services.h"
 
 namespace orvane {
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "core/canvas.h"
-#include "core/image.h"
+#include "core/picture/canvas.h"
+#include "core/picture/image.h"
 
 namespace win {
 

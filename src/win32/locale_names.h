@@ -1,6 +1,6 @@
 #pragma once
 // Month and weekday names from the user's regional settings.
-#include "core/calendar.h"
+#include "core/wallpaper/calendar.h"
 
 namespace win {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "core/settings.h"
+#include "core/wallpaper/settings.h"
 #include "win32/handles.h"
 
 namespace win {

@@ -1,6 +1,6 @@
 #pragma once
 // The local date and the times the wallpaper model schedules by.
-#include "core/wallpaper_services.h"
+#include "core/wallpaper/wallpaper_services.h"
 
 namespace win {
 

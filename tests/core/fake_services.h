@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "core/error.h"
-#include "core/image_canvas.h"
-#include "core/settings.h"
-#include "core/wallpaper_model.h"
-#include "core/wallpaper_services.h"
+#include "core/picture/image_canvas.h"
+#include "core/wallpaper/settings.h"
+#include "core/wallpaper/wallpaper_model.h"
+#include "core/wallpaper/wallpaper_services.h"
 
 namespace fakes {
 

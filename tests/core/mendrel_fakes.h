@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/mendrel_actions.h"
+#include "core/mendrel/mendrel_actions.h"
 
 namespace mendrel_test {
 

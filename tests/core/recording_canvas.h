@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/calendar.h"
-#include "core/canvas.h"
+#include "core/wallpaper/calendar.h"
+#include "core/picture/canvas.h"
 
 namespace orvane::testing {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
-#include "core/image.h"
+#include "core/picture/image.h"
 #include "core/rounding.h"
 
 namespace orvane {

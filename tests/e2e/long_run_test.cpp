@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/tray_menu.h"
+#include "core/wallpaper/tray_menu.h"
 #include "e2e/driver.h"
 #include "e2e/wallpaper_fixture.h"
 

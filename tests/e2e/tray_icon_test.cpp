@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "core/tray_icon_rules.h"
-#include "core/tray_menu.h"
+#include "core/wallpaper/tray_icon_rules.h"
+#include "core/wallpaper/tray_menu.h"
 #include "e2e/driver.h"
 #include "e2e/wallpaper_fixture.h"
 

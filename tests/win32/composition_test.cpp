@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/bmp_file.h"
+#include "core/picture/bmp_file.h"
 #include "core/fake_services.h"
-#include "core/wallpaper_model.h"
+#include "core/wallpaper/wallpaper_model.h"
 #include "wallpaper/windows_desktop.h"
 #include "wallpaper/windows_files.h"
 #include "win32/file_io.h"

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <tuple>
 
-#include "core/bmp_file.h"
+#include "core/picture/bmp_file.h"
 #include "core/fake_services.h"
-#include "core/wallpaper_model.h"
+#include "core/wallpaper/wallpaper_model.h"
 #include "wallpaper/about_box.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/model_timers.h"

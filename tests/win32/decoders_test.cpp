@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "core/bmp_file.h"
+#include "core/picture/bmp_file.h"
 #include "core/error.h"
-#include "core/image.h"
+#include "core/picture/image.h"
 #include "core/fake_services.h"
-#include "core/wallpaper_model.h"
+#include "core/wallpaper/wallpaper_model.h"
 #include "wallpaper/windows_files.h"
 #include "wallpaper/picture_file.h"
 #include "win32/handles.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/bmp_file.h"
+#include "core/picture/bmp_file.h"
 #include "core/error.h"
-#include "core/image.h"
-#include "core/tray_menu.h"
+#include "core/picture/image.h"
+#include "core/wallpaper/tray_menu.h"
 #include "wallpaper/application.h"
 #include "wallpaper/desktop_icons.h"
 #include "wallpaper/main_window.h"

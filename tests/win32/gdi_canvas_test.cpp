@@ -5,9 +5,9 @@
 #include <climits>
 #include <functional>
 
-#include "core/calendar.h"
-#include "core/image_canvas.h"
-#include "core/calendar.h"
+#include "core/wallpaper/calendar.h"
+#include "core/picture/image_canvas.h"
+#include "core/wallpaper/calendar.h"
 #include "win32/handles.h"
 #include "win32/locale_names.h"
 

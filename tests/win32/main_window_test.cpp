@@ -18,9 +18,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/bmp_file.h"
-#include "core/image.h"
-#include "core/tray_menu.h"
+#include "core/picture/bmp_file.h"
+#include "core/picture/image.h"
+#include "core/wallpaper/tray_menu.h"
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/tray_icon.h"

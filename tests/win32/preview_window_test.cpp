@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/settings_transfer.h"
+#include "core/wallpaper/settings_transfer.h"
 #include "core/fake_services.h"
 #include "wallpaper/preview_window.h"
 #include "win32/handles.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/tray_menu.h"
+#include "core/wallpaper/tray_menu.h"
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/settings_dialog.h"

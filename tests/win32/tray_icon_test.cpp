@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/tray_icon_rules.h"
-#include "core/tray_menu.h"
+#include "core/wallpaper/tray_icon_rules.h"
+#include "core/wallpaper/tray_menu.h"
 #include "wallpaper/about_box.h"
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"

@@ -1,0 +1,453 @@
+#include "core/wallpaper/wallpaper_model.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "core/picture/bmp_file.h"
+#include "core/wallpaper/composition.h"
+#include "core/error.h"
+#include "core/wallpaper/picture_list.h"
+#include "core/picture/resample.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr const char* kFolderPatterns[] = {"*.bmp", "*.jpg", "*.pcx"};
+
+// The rotation's period for an interval in seconds. A negative (hand-edited)
+// interval never fires, like 0; the timer service holds huge ones at the
+// longest period the system accepts.
+std::uint32_t RotationMilliseconds(std::int32_t interval) {
+    if (interval <= 0) return 0;
+    const std::uint64_t ms = static_cast<std::uint64_t>(interval) * 1000u;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(ms, 0xFFFFFFFFu));
+}
+
+// A copy with the room EncodeBmpInPlace wants, so that the bitmap file is
+// made where the copy is, without moving it again.
+Image32 CopyForBitmap(const Image32& source) {
+    Image32 copy;
+    copy.width = source.width;
+    copy.height = source.height;
+    copy.pixels.reserve(source.pixels.size() + kBmpInPlaceSpareWords);
+    copy.pixels.assign(source.pixels.begin(), source.pixels.end());
+    return copy;
+}
+
+bool SameDate(const Date& a, const Date& b) { return a.year == b.year && a.month == b.month && a.day == b.day; }
+
+// Just past midnight, so that the date read then is already the new one
+// even when the timer fires a little early.
+constexpr std::uint32_t kPastMidnightMs = 2000;
+
+}  // namespace
+
+WallpaperModel::WallpaperModel(Services services) : sys_(services) {}
+
+void WallpaperModel::AddObserver(Observer& observer) { observers_.push_back(&observer); }
+
+void WallpaperModel::RemoveObserver(Observer& observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), &observer), observers_.end());
+}
+
+void WallpaperModel::ForEachObserver(const std::function<void(Observer&)>& f) {
+    // A copy: an observer may come or go while being told.
+    const std::vector<Observer*> now = observers_;
+    for (Observer* o : now)
+        if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) f(*o);
+}
+
+std::uint32_t WallpaperModel::TopLeftPixel() const {
+    if (!current_.decoded) throw Error("Aucune image n'est chargée");
+    return current_.topLeft;
+}
+
+// ---------------------------------------------------------------- start, load, save
+
+WallpaperModel::StartResult WallpaperModel::Start() {
+    Load();
+    ArmMidnight();
+    if (pictures_.empty()) return StartResult::NoPictures;
+    RunChange([this] {
+        ChooseNextPicture();
+        InstallPicture(static_cast<std::size_t>(settings_.Number));
+    });
+    if (settings_.RunMode != 0) SetRotation(true, RotationMilliseconds(settings_.Interval));
+    return StartResult::Changed;
+}
+
+void WallpaperModel::Load() {
+    try {
+        WallpaperSettings& s = settings_;
+        // The list file is read right after FileName and before the other
+        // values, so that a list that cannot be read stops the load there.
+        // The default probes the program's folder (a file write): only when needed.
+        auto stored = sys_.store.Read("FileName");
+        s.FileName = stored ? *stored : sys_.files.DefaultListFileName();
+        pictures_.clear();
+        ForEachObserver([](Observer& o) { o.OnPictureListReset(); });
+        if (sys_.files.IsFile(s.FileName)) {
+            auto bytes = sys_.files.ReadWholeFile(s.FileName);
+            if (!bytes) throw Error(FormatMessage1("Impossible d'ouvrir le fichier %s", s.FileName));
+            auto lines = ParseListFile(*bytes, sys_.files.ListCodec());
+            RemoveMissing(lines, [this](const std::string& p) { return sys_.files.IsFile(p); });
+            pictures_ = std::move(lines);
+            ForEachObserver([](Observer& o) { o.OnPictureListReset(); });
+        }
+        const DisplayInfo display = sys_.desktop.Display();
+        const std::string fileName = s.FileName;
+        LoadSettingsValues(sys_.store, s, fileName, display.width, display.height);
+    } catch (...) {
+        loadFailed_ = true;
+        throw;
+    }
+    loaded_ = true;
+    ForEachObserver([](Observer& o) { o.OnSettingsLoaded(); });
+    UpdateLabelWatch();
+}
+
+void WallpaperModel::Save() {
+    if (!CanSave()) return;
+    const WallpaperSettings& s = settings_;
+    sys_.desktop.SetStartWithWindows(s.RunAtStartup);
+    SaveFileNameValue(sys_.store, s);
+    if (!sys_.files.WriteWholeFile(s.FileName, EncodeListFile(pictures_, sys_.files.ListCodec())))
+        throw Error(FormatMessage1("Impossible de créer le fichier %s", s.FileName));
+    SaveRemainingValues(sys_.store, s);
+}
+
+// ---------------------------------------------------------------- picture list
+
+void WallpaperModel::AddPicture(const std::string& path) {
+    pictures_.push_back(path);
+    const std::size_t at = pictures_.size() - 1;
+    ForEachObserver([at](Observer& o) { o.OnPicturesAdded(at, 1); });
+}
+
+void WallpaperModel::AddFiles(const std::vector<std::string>& paths) {
+    for (const auto& p : paths) {
+        AddPicture(p);
+        Save();
+    }
+}
+
+void WallpaperModel::AddFolder(const std::string& folder) {
+    for (const char* pattern : kFolderPatterns)
+        for (const auto& p : sys_.files.FindMatching(folder, pattern)) AddPicture(p);
+    Save();
+}
+
+void WallpaperModel::RemovePictures(std::vector<std::size_t> indexes) {
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    indexes.erase(std::remove_if(indexes.begin(), indexes.end(), [this](std::size_t i) { return i >= pictures_.size(); }),
+                  indexes.end());
+    if (indexes.empty()) return;
+    for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) pictures_.erase(pictures_.begin() + *it);
+    ForEachObserver([&indexes](Observer& o) { o.OnPicturesRemoved(indexes); });
+    Save();
+}
+
+void WallpaperModel::LookAt(std::size_t index) {
+    if (index < pictures_.size()) LoadCurrentPicture(pictures_[index]);
+}
+
+// ---------------------------------------------------------------- current picture
+
+bool WallpaperModel::LoadCurrentPicture(const std::string& path) {
+    current_.exists = true;
+    // A missing file changes nothing, and neither does a folder whose name
+    // ends like a picture (a folder search adds those too).
+    if (path.empty() || sys_.files.NothingAt(path) || sys_.files.IsFolder(path)) return false;
+    // Kept no larger than the screen: enough for the preview and for a
+    // stretched wallpaper, and a photo of many megapixels does not stay in
+    // memory for the life of the program.
+    const DisplayInfo display = sys_.desktop.Display();
+    PictureFiles::PictureHeader header;
+    Image32 decoded = sys_.files.DecodeWithin(path, std::max(display.width, 1), std::max(display.height, 1), header);
+    current_.decoded = true;  // on error the previous picture stays
+    current_.path = path;
+    current_.width = header.width;
+    current_.height = header.height;
+    current_.topLeft = header.topLeft;
+    current_.pixels = std::move(decoded);
+    ++current_.version;
+    ForEachObserver([](Observer& o) { o.OnCurrentPictureChanged(); });
+    return true;
+}
+
+bool WallpaperModel::CurrentPixelsAreWhole() const {
+    return current_.pixels.width == current_.width && current_.pixels.height == current_.height;
+}
+
+Image32 WallpaperModel::WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft) {
+    const bool current = current_.decoded && current_.path == path;
+    if (settings_.WallPaperMode == 2) {
+        if (display.width <= 0 || display.height <= 0 || !PictureSizeAcceptable(display.width, display.height))
+            throw Error(FormatMessage1("Taille d'écran incorrecte (%s)",
+                                       std::to_string(display.width) + " x " + std::to_string(display.height)));
+        // The kept copy serves when it was made for this screen (or is the
+        // whole picture); after a change of screen size the picture is
+        // decoded again, so that the wallpaper is never a blurred rescale.
+        const bool fits = current && (CurrentPixelsAreWhole() ||
+                                      (current_.pixels.width == std::min(current_.width, display.width) &&
+                                       current_.pixels.height == std::min(current_.height, display.height)));
+        Image32 within;
+        const Image32* source = &current_.pixels;
+        topLeft = current_.topLeft;
+        if (!fits) {
+            PictureFiles::PictureHeader header;
+            within = sys_.files.DecodeWithin(path, display.width, display.height, header);
+            topLeft = header.topLeft;
+            source = &within;
+        }
+        if (source->width == display.width && source->height == display.height)
+            return source == &within ? std::move(within) : CopyForBitmap(*source);
+        return Resample(*source, display.width, display.height);
+    }
+    // Centred and tiled: the picture at its own size.
+    if (current && CurrentPixelsAreWhole()) {
+        topLeft = current_.topLeft;
+        return CopyForBitmap(current_.pixels);
+    }
+    Image32 whole = sys_.files.Decode(path);
+    topLeft = whole.empty() ? 0 : whole.at(0, 0);
+    return whole;
+}
+
+// ---------------------------------------------------------------- changes
+
+void WallpaperModel::RunChange(const std::function<void()>& change) {
+    // An error box runs a message loop of its own: a timer or a menu can ask
+    // for another change meanwhile. It waits until this one is over, so that
+    // what the user chose last is what stays.
+    if (changing_) {
+        pendingChange_ = change;
+        return;
+    }
+    changing_ = true;
+    std::exception_ptr failure;
+    ForEachObserver([](Observer& o) { o.OnChangeStarted(); });
+    try {
+        change();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ForEachObserver([](Observer& o) { o.OnChangeFinished(); });
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            sys_.errors.Report(e);
+        } catch (...) {
+            sys_.errors.Report(Error("Erreur inconnue"));
+        }
+    }
+    changing_ = false;
+    if (pendingChange_) {
+        auto next = std::move(pendingChange_);
+        pendingChange_ = nullptr;
+        RunChange(next);
+    }
+}
+
+void WallpaperModel::ChooseNextPicture() {
+    const auto count = static_cast<std::int32_t>(pictures_.size());
+    if (count <= 0) return;
+    WallpaperSettings& s = settings_;
+    s.Number = s.Random ? NextRandomIndex(sys_.clock.MillisecondsSinceUtcMidnight(), count)
+                        : NextSequentialIndex(s.Number, count);
+}
+
+void WallpaperModel::ChangeNow() {
+    if (pictures_.empty()) return;
+    RunChange([this] {
+        if (pictures_.empty()) return;
+        ChooseNextPicture();
+        InstallPicture(static_cast<std::size_t>(settings_.Number));
+    });
+}
+
+void WallpaperModel::Apply(std::size_t index) {
+    RunChange([this, index] {
+        // The rotation goes on from where it was, whatever happens here.
+        const std::int32_t kept = settings_.Number;
+        settings_.Number = static_cast<std::int32_t>(index);
+        try {
+            InstallPicture(index);
+        } catch (...) {
+            settings_.Number = kept;
+            throw;
+        }
+        settings_.Number = kept;
+    });
+}
+
+void WallpaperModel::InstallPicture(std::size_t index) {
+    if (index >= pictures_.size()) return;
+    LoadCurrentPicture(pictures_[index]);
+    // Nothing was ever decoded (the first file named is missing): there is
+    // no picture to install, and the desktop keeps what it shows.
+    if (!current_.decoded) return;
+    Compose(current_.path);
+}
+
+void WallpaperModel::Compose(const std::string& path) {
+    const DisplayInfo display = sys_.desktop.Display();
+    const std::string file = sys_.desktop.WallpaperFilePath();
+    const Date today = sys_.clock.Today();
+    std::uint32_t topLeft = 0;
+    Image32 bitmap = WallpaperSource(path, display, topLeft);
+    if (bitmap.empty()) throw Error("Aucune image n'est chargée : le fond d'écran reste inchangé");
+    if (settings_.Calendar) {
+        const int bitmapWidth = bitmap.width;
+        sys_.desktop.DrawOn(bitmap, [&](Canvas& canvas) {
+            DrawCalendarOnWallpaper(canvas, bitmapWidth, settings_, display.width, today, sys_.desktop.Names());
+        });
+    }
+    // The file's bytes are made in the bitmap's own memory, for one write.
+    const BmpFileBytes bytes = EncodeBmpInPlace(std::move(bitmap), display.bitsPerPixel);
+    if (!sys_.files.WriteWholeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+        throw Error(FormatMessage1("Impossible de créer le fichier %s", file));
+    sys_.desktop.ShowWallpaper(file, settings_.WallPaperMode);
+    installed_ = true;
+    installedPath_ = path;
+    shownDate_ = today;
+    if (settings_.TransparentIcon) sys_.desktop.RecolourIconLabels(ComplementColour(topLeft));
+}
+
+void WallpaperModel::OnTimer(ModelTimer timer) {
+    switch (timer) {
+        case ModelTimer::Rotation:
+            // The countdown starts again once the change is over.
+            sys_.timers.Stop(ModelTimer::Rotation);
+            if (!pictures_.empty()) {
+                RunChange([this] {
+                    if (pictures_.empty()) return;
+                    ChooseNextPicture();
+                    InstallPicture(static_cast<std::size_t>(settings_.Number));
+                });
+            }
+            // As the user left it: a dialog closed during an error box may
+            // have turned the rotation off.
+            if (rotationArmed_ && rotationMs_ > 0) sys_.timers.Start(ModelTimer::Rotation, rotationMs_);
+            break;
+        case ModelTimer::LabelWatch:
+            // Every failure ends this tick quietly; the next one starts afresh.
+            try {
+                if (settings_.TransparentIcon) {
+                    if (!current_.decoded) return;  // nothing to sample, nothing else this tick
+                    sys_.desktop.WatchIconLabels(ComplementColour(current_.topLeft), settings_.QuickIcon);
+                } else {
+                    sys_.desktop.WatchIconLabels(std::nullopt, settings_.QuickIcon);
+                }
+            } catch (...) {
+            }
+            break;
+        case ModelTimer::Midnight:
+            OnClockChanged();
+            break;
+    }
+}
+
+void WallpaperModel::OnClockChanged() {
+    ArmMidnight();
+    if (!installed_ || !settings_.Calendar) return;
+    if (SameDate(shownDate_, sys_.clock.Today())) return;
+    OnDisplayChanged();
+}
+
+void WallpaperModel::OnDisplayChanged() {
+    if (!installed_) return;
+    const std::string path = installedPath_;
+    RunChange([this, path] {
+        // The picture may have gone since: the wallpaper stays as it is, and
+        // the next change says why if it still cannot be read.
+        try {
+            if (sys_.files.IsFile(path)) Compose(path);
+        } catch (const std::exception&) {
+        }
+    });
+}
+
+void WallpaperModel::ArmMidnight() {
+    sys_.timers.Start(ModelTimer::Midnight, sys_.clock.MillisecondsToNextLocalMidnight() + kPastMidnightMs);
+}
+
+void WallpaperModel::SetRotation(bool on, std::uint32_t ms) {
+    // A new interval or a new state restarts the countdown; the same ones
+    // leave it alone.
+    if (on == rotationArmed_ && ms == rotationMs_) return;
+    rotationArmed_ = on;
+    rotationMs_ = ms;
+    if (on && ms > 0)
+        sys_.timers.Start(ModelTimer::Rotation, ms);
+    else
+        sys_.timers.Stop(ModelTimer::Rotation);
+}
+
+void WallpaperModel::UpdateLabelWatch() {
+    const bool on = settings_.TransparentIcon || settings_.QuickIcon;
+    if (on == labelWatchOn_) return;
+    labelWatchOn_ = on;
+    if (on)
+        sys_.timers.Start(ModelTimer::LabelWatch, 2000);
+    else
+        sys_.timers.Stop(ModelTimer::LabelWatch);
+}
+
+// ---------------------------------------------------------------- settings
+
+void WallpaperModel::ApplyDialog(const ParamControlState& controls) {
+    WallpaperSettings edited = settings_;
+    ParamTransferResult r;
+    try {
+        r = TransferParamControls(controls, edited);
+    } catch (...) {
+        // The values before the unreadable field are taken, as they always were.
+        settings_ = edited;
+        throw;
+    }
+    settings_ = edited;
+    SetRotation(r.rotationEnabled, r.rotationEnabled ? r.rotationMs : rotationMs_);
+    ForEachObserver([&r](Observer& o) { o.OnSettingsApplied(r.calendarWasOn); });
+    UpdateLabelWatch();
+    Save();
+}
+
+void WallpaperModel::SetCalendarRect(const CalendarRect& rect) {
+    settings_.CalL = rect.left;
+    settings_.CalT = rect.top;
+    settings_.CalR = rect.right;
+    settings_.CalB = rect.bottom;
+}
+
+void WallpaperModel::SetCalendarFont(CalendarText text, const std::string& face) {
+    switch (text) {
+        case CalendarText::Month: settings_.MounthFont = face; break;
+        case CalendarText::Weekday: settings_.DayFont = face; break;
+        case CalendarText::DayNumber: settings_.DayNumberFont = face; break;
+    }
+}
+
+void WallpaperModel::SetCalendarColour(CalendarColour colour, std::uint32_t value) {
+    switch (colour) {
+        case CalendarColour::Month: settings_.colMounth = value; break;
+        case CalendarColour::Weekday: settings_.colDay = value; break;
+        case CalendarColour::DayNumber: settings_.colDayNumber = value; break;
+        case CalendarColour::Today: settings_.colActualDay = value; break;
+        case CalendarColour::NormalDay: settings_.colNormalDay = value; break;
+        case CalendarColour::NonWorkDay: settings_.colNonWorkDay = value; break;
+        case CalendarColour::WeekEnd: settings_.colWeekEnd = value; break;
+    }
+}
+
+void WallpaperModel::SetQuickIcon(bool on) {
+    settings_.QuickIcon = on;
+    ForEachObserver([](Observer& o) { o.OnQuickIconChanged(); });
+    sys_.desktop.ApplyQuickActivation(on);
+}
+
+}  // namespace orvane

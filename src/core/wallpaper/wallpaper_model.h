@@ -1,0 +1,179 @@
+#pragma once
+// The wallpaper changer without its windows: the settings, the picture list
+// and its file, the current picture, the choice of the next picture, and the
+// composition and installation of the wallpaper. The windows read it and
+// call it; it tells them what changed through WallpaperModel::Observer.
+// Everything it needs from the system comes through wallpaper_services.h.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/wallpaper/calendar_rect.h"
+#include "core/picture/image.h"
+#include "core/wallpaper/settings.h"
+#include "core/wallpaper/settings_transfer.h"
+#include "core/wallpaper/wallpaper_services.h"
+
+namespace orvane {
+
+// The calendar's three texts, whose fonts the user picks.
+enum class CalendarText { Month, Weekday, DayNumber };
+// The calendar's seven colours.
+enum class CalendarColour { Month, Weekday, DayNumber, Today, NormalDay, NonWorkDay, WeekEnd };
+
+class WallpaperModel {
+public:
+    struct Services {
+        SettingsStore& store;
+        PictureFiles& files;
+        Desktop& desktop;
+        Clock& clock;
+        Timers& timers;
+        ErrorReporter& errors;
+    };
+
+    // Told of changes; every method has an empty default.
+    class Observer {
+    public:
+        virtual ~Observer() = default;
+        virtual void OnPictureListReset() {}                          // loaded anew
+        virtual void OnPicturesAdded(std::size_t first, std::size_t count) {}
+        virtual void OnPicturesRemoved(const std::vector<std::size_t>& ascending) {}
+        virtual void OnCurrentPictureChanged() {}
+        virtual void OnSettingsLoaded() {}
+        // The settings dialog's values were applied; `calendarWasOn` is the
+        // calendar switch before them.
+        virtual void OnSettingsApplied(bool calendarWasOn) {}
+        virtual void OnQuickIconChanged() {}
+        virtual void OnChangeStarted() {}
+        virtual void OnChangeFinished() {}
+    };
+
+    explicit WallpaperModel(Services services);
+    WallpaperModel(const WallpaperModel&) = delete;
+    WallpaperModel& operator=(const WallpaperModel&) = delete;
+
+    void AddObserver(Observer& observer);
+    void RemoveObserver(Observer& observer);
+
+    // ---- reading ----------------------------------------------------------------
+    const WallpaperSettings& Settings() const { return settings_; }
+    const std::vector<std::string>& Pictures() const { return pictures_; }
+
+    // The picture loaded last (by a change, or by a look at a list entry).
+    // HasPicture: something was decoded; PictureWidth/Height are its own
+    // size; TopLeftPixel is its upper-left pixel as shown on screen
+    // (throws Error without a picture); PicturePixels is a copy no larger
+    // than the screen, for display.
+    bool HasPicture() const { return current_.decoded; }
+    int PictureWidth() const { return current_.width; }
+    int PictureHeight() const { return current_.height; }
+    std::uint32_t TopLeftPixel() const;
+    const Image32& PicturePixels() const { return current_.pixels; }
+    // Bumped whenever the current picture changes.
+    std::uint64_t PictureVersion() const { return current_.version; }
+
+    // ---- start and end ----------------------------------------------------------
+    enum class StartResult { Changed, NoPictures };
+    // The start-up step: loads the settings and the list (throws the load's
+    // error, after which this run never saves), changes the wallpaper and
+    // arms the rotation.
+    StartResult Start();
+    // Loads the settings and the list file. Throws Error on a value of the
+    // wrong type or an unreadable list file; the run then never saves.
+    void Load();
+    // Writes the settings, the start-with-Windows entry and the list file.
+    // Writes nothing before a load succeeded: a failed load left the values
+    // half read, and writing them would destroy the user's.
+    void Save();
+    bool CanSave() const { return loaded_ && !loadFailed_; }
+
+    // ---- picture list -----------------------------------------------------------
+    // Files chosen in the open dialog: added in order, saved after each one.
+    void AddFiles(const std::vector<std::string>& paths);
+    // The BMP, then JPEG, then PCX files of a folder, saved once.
+    void AddFolder(const std::string& folder);
+    // Removes the entries at these indexes and saves; nothing to remove,
+    // nothing saved.
+    void RemovePictures(std::vector<std::size_t> indexes);
+    // Loads the entry as the current picture (a look at it in the preview).
+    void LookAt(std::size_t index);
+
+    // ---- changes ------------------------------------------------------------------
+    // The next picture (at random or in order) becomes the wallpaper.
+    void ChangeNow();
+    // The entry becomes the wallpaper; the rotation's place stays.
+    void Apply(std::size_t index);
+    void OnTimer(ModelTimer timer);
+    // The local date may have changed (clock set, time zone, resume, unlock):
+    // with the calendar on and another day shown, the wallpaper is composed
+    // again from the same picture.
+    void OnClockChanged();
+    // The screen size changed: the wallpaper is composed again at the new size.
+    void OnDisplayChanged();
+    bool Changing() const { return changing_; }
+
+    // ---- settings -----------------------------------------------------------------
+    // The settings dialog's controls, applied in its order; a field that is
+    // not a whole number throws after the first values were taken. Saves.
+    void ApplyDialog(const ParamControlState& controls);
+    // The calendar's place and looks, from the preview; the caller saves.
+    void SetCalendarRect(const CalendarRect& rect);
+    void SetCalendarFont(CalendarText text, const std::string& face);
+    void SetCalendarColour(CalendarColour colour, std::uint32_t value);
+    // One-click desktop icons, applied to the desktop at once; the caller saves.
+    void SetQuickIcon(bool on);
+
+    // For tests and the program's own fixed paths.
+    WallpaperSettings& MutableSettingsForTests() { return settings_; }
+    bool RotationArmed() const { return rotationArmed_; }
+    std::uint32_t RotationInterval() const { return rotationMs_; }
+    Date ShownDate() const { return shownDate_; }
+
+private:
+    struct CurrentPicture {
+        bool exists = false;   // a load was asked for (even of a missing file)
+        bool decoded = false;  // and something was decoded
+        std::string path;
+        int width = 0, height = 0;
+        std::uint32_t topLeft = 0;
+        Image32 pixels;
+        std::uint64_t version = 1;
+    };
+
+    bool LoadCurrentPicture(const std::string& path);
+    void ChooseNextPicture();
+    void InstallPicture(std::size_t index);
+    void Compose(const std::string& path);
+    // The picture as the wallpaper takes it: at the screen's size when
+    // stretched, at its own otherwise; from the kept copy when it serves.
+    Image32 WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft);
+    bool CurrentPixelsAreWhole() const;
+    void RunChange(const std::function<void()>& change);
+    void SetRotation(bool on, std::uint32_t ms);
+    void ArmMidnight();
+    void UpdateLabelWatch();
+    void ForEachObserver(const std::function<void(Observer&)>& f);
+    void AddPicture(const std::string& path);
+
+    Services sys_;
+    WallpaperSettings settings_;
+    std::vector<std::string> pictures_;
+    CurrentPicture current_;
+    std::vector<Observer*> observers_;
+
+    bool loaded_ = false;
+    bool loadFailed_ = false;
+    bool changing_ = false;
+    std::function<void()> pendingChange_;  // asked for while a change ran
+    bool rotationArmed_ = false;
+    std::uint32_t rotationMs_ = 0;
+    bool labelWatchOn_ = false;
+    // The picture the wallpaper was last composed from, and the date on it.
+    std::string installedPath_;
+    bool installed_ = false;
+    Date shownDate_{0, 0, 0};
+};
+
+}  // namespace orvane

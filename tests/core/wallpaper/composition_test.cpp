@@ -1,0 +1,306 @@
+#include "core/wallpaper/composition.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "core/error.h"
+#include "core/picture/image_canvas.h"
+#include "core/recording_canvas.h"
+
+namespace orvane {
+namespace {
+
+using testing::Call;
+using testing::CalendarDefaults;
+using testing::FrenchNames;
+using testing::RecordingCanvas;
+
+WallpaperSettings WithRect(int mode, int l, int t, int r, int b) {
+    WallpaperSettings s = CalendarDefaults();
+    s.WallPaperMode = mode;
+    s.CalL = l;
+    s.CalT = t;
+    s.CalR = r;
+    s.CalB = b;
+    return s;
+}
+
+// ---- mapping of the stored rectangle -------------------------------------------
+
+TEST(CalendarOnWallpaper, PictureSizeModesScaleAllFourByTheHorizontalFactor) {
+    for (int mode : {0, 1}) {
+        // 800 wide picture, 1024 wide screen (768 high): the defaults map to
+        // 600, 450, 800, 600; the vertical ones use 800/1024 as well.
+        WallpaperSettings s = WithRect(mode, 768, 576, 1024, 768);
+        const CalendarRect r = CalendarRectOnWallpaper(s, 800, 1024);
+        EXPECT_EQ(r.left, 600);
+        EXPECT_EQ(r.top, 450);
+        EXPECT_EQ(r.right, 800);
+        EXPECT_EQ(r.bottom, 600);
+        // The settings keep screen pixels.
+        EXPECT_EQ(s.CalL, 768);
+        EXPECT_EQ(s.CalT, 576);
+    }
+}
+
+TEST(CalendarOnWallpaper, HalvesRoundToTheEvenNeighbour) {
+    // 3 / 2 = 1.5 -> 2; 3 * 3 / 2 = 4.5 -> 4; -1.5 -> -2; 5 * 3 / 2 = 7.5 -> 8.
+    WallpaperSettings s = WithRect(0, 1, 3, 5, -1);
+    s.CalT = 3;
+    s.CalB = 5;
+    s.CalL = 1;
+    s.CalR = -1;
+    const CalendarRect r = CalendarRectOnWallpaper(s, 3, 2);
+    EXPECT_EQ(r.left, 2);
+    EXPECT_EQ(r.top, 4);
+    EXPECT_EQ(r.bottom, 8);
+    EXPECT_EQ(r.right, -2);
+}
+
+TEST(CalendarOnWallpaper, TopBelowBottomIsExchangedInTheSettingsLeftRightNever) {
+    WallpaperSettings s = WithRect(2, 900, 700, 100, 300);
+    const CalendarRect r = CalendarRectOnWallpaper(s, 1024, 1024);
+    EXPECT_EQ(s.CalT, 300);
+    EXPECT_EQ(s.CalB, 700);
+    EXPECT_EQ(s.CalL, 900);
+    EXPECT_EQ(s.CalR, 100);
+    EXPECT_EQ(r.top, 300);
+    EXPECT_EQ(r.bottom, 700);
+    EXPECT_EQ(r.left, 900);
+
+    // Drawn with the exchanged pair: the title sits at the smaller value.
+    WallpaperSettings d = WithRect(2, 0, 400, 700, 0);
+    RecordingCanvas canvas;
+    DrawCalendarOnWallpaper(canvas, 1024, d, 1024, {2026, 12, 8}, FrenchNames());
+    EXPECT_EQ(d.CalT, 0);
+    EXPECT_EQ(d.CalB, 400);
+    EXPECT_EQ(canvas.Of(Call::Text)[0].y, 0);
+    EXPECT_EQ(canvas.Of(Call::Text)[0].height, 56);
+}
+
+TEST(CalendarOnWallpaper, HandEditedExtremesSaturateInsteadOfWrapping) {
+    WallpaperSettings s = WithRect(0, INT_MIN, 0, INT_MAX, 10);
+    const CalendarRect r = CalendarRectOnWallpaper(s, 3000, 1000);
+    EXPECT_EQ(r.right, INT_MAX);
+    EXPECT_EQ(r.left, INT_MIN);
+    // A screen of no width leaves the rectangle alone instead of dividing by 0.
+    WallpaperSettings z = WithRect(0, 10, 20, 30, 40);
+    const CalendarRect rz = CalendarRectOnWallpaper(z, 800, 0);
+    EXPECT_EQ(rz.left, 10);
+    EXPECT_EQ(rz.bottom, 40);
+}
+
+TEST(CalendarOnWallpaper, DrawsWithoutMarginsUsingRefDay) {
+    WallpaperSettings s = WithRect(1, 768, 576, 1024, 768);
+    s.RefDay = 2;
+    RecordingCanvas canvas;
+    DrawCalendarOnWallpaper(canvas, 800, s, 1024, {2026, 12, 8}, FrenchNames());
+    // Mapped to (600, 450)-(800, 600): 200 x 150, CW 28, title height 20.
+    const auto texts = canvas.Of(Call::Text);
+    EXPECT_EQ(texts[0].y, 450);
+    EXPECT_EQ(texts[0].height, 150 / 7 - 1);
+    EXPECT_EQ(texts[1].text, "lun.");
+    EXPECT_EQ(texts[1].x, 600);
+    EXPECT_EQ(canvas.Segments()[0].x1, 600);
+    EXPECT_EQ(canvas.Segments()[7].x1, 600 + 7 * 28);
+}
+
+// ---- the composed bitmap ---------------------------------------------------------
+
+Image32 Gradient(int w, int h) {
+    Image32 img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.at(x, y) = 0xFF000000u | (x * 255 / w) << 16 | (y * 255 / h) << 8;
+    return img;
+}
+
+CanvasRunner RecordingRunner(RecordingCanvas& canvas, int& calls, Image32** seen) {
+    return [&canvas, &calls, seen](Image32& image, const std::function<void(Canvas&)>& draw) {
+        ++calls;
+        *seen = &image;
+        draw(canvas);
+    };
+}
+
+TEST(ComposeWallpaper, StretchedModeHasTheScreenSizeOtherModesThePicture) {
+    const Image32 picture = Gradient(160, 100);
+    const Image32 before = picture;
+    RecordingCanvas canvas;
+    int calls = 0;
+    Image32* seen = nullptr;
+
+    WallpaperSettings s = WithRect(2, 240, 180, 320, 240);
+    const Image32 stretched =
+        ComposeWallpaper(picture, s, 320, 240, {2026, 12, 8}, FrenchNames(), RecordingRunner(canvas, calls, &seen));
+    EXPECT_EQ(stretched.width, 320);
+    EXPECT_EQ(stretched.height, 240);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(canvas.Segments()[0].x1, 240);  // screen pixels as stored
+
+    for (int mode : {0, 1}) {
+        WallpaperSettings m = WithRect(mode, 240, 180, 320, 240);
+        canvas.calls.clear();
+        const Image32 same =
+            ComposeWallpaper(picture, m, 320, 240, {2026, 12, 8}, FrenchNames(), RecordingRunner(canvas, calls, &seen));
+        EXPECT_EQ(same.width, 160);
+        EXPECT_EQ(same.height, 100);
+        EXPECT_EQ(canvas.Segments()[0].x1, 120);  // 160 * 240 / 320
+        // (120, 90)-(160, 120): the height, scaled by the same 1/2, is 30; the
+        // grid starts TH 3 + DH 2 below the title.
+        EXPECT_EQ(canvas.Of(Call::Text)[0].y, 90);
+        EXPECT_EQ(canvas.Segments()[0].y1 - canvas.Of(Call::Text)[0].y, 3 + 2);
+    }
+    EXPECT_EQ(picture.pixels, before.pixels);  // the current picture is never changed
+}
+
+TEST(ComposeWallpaper, CalendarOffCopiesThePictureUntouched) {
+    const Image32 picture = Gradient(64, 48);
+    WallpaperSettings s = WithRect(0, 0, 0, 64, 48);
+    s.Calendar = false;
+    RecordingCanvas canvas;
+    int calls = 0;
+    Image32* seen = nullptr;
+    const Image32 out =
+        ComposeWallpaper(picture, s, 64, 48, {2026, 12, 8}, FrenchNames(), RecordingRunner(canvas, calls, &seen));
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(out.pixels, picture.pixels);
+}
+
+TEST(ComposeWallpaper, StretchAveragesInsteadOfPickingPixels) {
+    // Alternating black and white columns halved: every pixel is mid grey
+    // with an averaging resampler, black or white with a nearest-pixel copy.
+    Image32 stripes(64, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x) stripes.at(x, y) = x % 2 ? 0xFFFFFFFFu : 0xFF000000u;
+    WallpaperSettings s = WithRect(2, 0, 0, 32, 4);
+    s.Calendar = false;
+    const Image32 out = ComposeWallpaper(stripes, s, 32, 4, {2026, 12, 8}, FrenchNames(), nullptr);
+    ASSERT_EQ(out.width, 32);
+    for (std::uint32_t p : out.pixels) {
+        const int green = (p >> 8) & 0xFF;
+        EXPECT_NEAR(green, 128, 2);
+    }
+}
+
+TEST(ComposeWallpaper, CellsLandAtTheStoredRectangleInTheirColours) {
+    // Through the exact image canvas: 700 x 400 rectangle at (100, 50) on a
+    // 1024 x 768 screen, December 2026 with Sunday first (see the layout
+    // test): cell 0 from (101, 157), the 1st (a Tuesday) in column 2.
+    const Image32 picture(1024, 768, 0xFF808080u);
+    WallpaperSettings s = WithRect(2, 100, 50, 800, 450);
+    const CanvasRunner onImage = [](Image32& image, const std::function<void(Canvas&)>& draw) {
+        ImageCanvas canvas(image);
+        draw(canvas);
+    };
+    const Image32 out = ComposeWallpaper(picture, s, 1024, 768, {2026, 12, 8}, FrenchNames(), onImage);
+    // The image canvas makes bold a tenth wider, so the names fit at height
+    // 45 (4 * 45 / 2 + 9 = 99 <= 100) and the grid starts at y = 50 + 56 + 45.
+    EXPECT_EQ(out.at(101, 152), PixelOfColour(32896));     // empty cell, top-left pixel
+    EXPECT_EQ(out.at(301, 152), PixelOfColour(65535));     // Tuesday 1st
+    EXPECT_EQ(out.at(701, 152), PixelOfColour(16711680));  // Saturday 5th
+    EXPECT_EQ(out.at(798, 206), PixelOfColour(16711680));  // its bottom-right pixel
+    EXPECT_EQ(out.at(799, 180), 0xFF808080u);              // the free column before the last line
+    EXPECT_EQ(out.at(750, 207), 0xFF808080u);              // the free row before the next line
+    EXPECT_EQ(out.at(100, 152), 0xFF000000u);              // first vertical line
+    EXPECT_EQ(out.at(800, 160), 0xFF000000u);              // last vertical line, at 100 + 7 * 100
+    EXPECT_EQ(out.at(150, 151), 0xFF000000u);              // top horizontal line
+    EXPECT_EQ(out.at(150, 151 + 5 * 57), 0xFF000000u);     // bottom horizontal line
+    EXPECT_EQ(out.at(800, 151 + 5 * 57), 0xFF808080u);     // its end point is not drawn
+    EXPECT_EQ(out.at(99, 152), 0xFF808080u);               // outside the rectangle
+    EXPECT_EQ(out.at(101, 151 + 4 * 57 + 1), PixelOfColour(16711680));  // row 4, column 0: Sunday 27th
+    EXPECT_EQ(out.at(501, 151 + 4 * 57 + 1), PixelOfColour(65535));     // Thursday 31st
+    EXPECT_EQ(out.at(601, 151 + 4 * 57 + 1), PixelOfColour(32896));     // after the last day
+}
+
+TEST(ComposeWallpaper, EmptyPictureAndAbsurdScreenAreClearErrors) {
+    WallpaperSettings s = WithRect(2, 0, 0, 10, 10);
+    EXPECT_THROW(ComposeWallpaper(Image32(), s, 1024, 768, {2026, 12, 8}, FrenchNames(), nullptr), Error);
+    s.Calendar = false;
+    EXPECT_THROW(ComposeWallpaper(Image32(4, 4), s, 0, 768, {2026, 12, 8}, FrenchNames(), nullptr), Error);
+    EXPECT_THROW(ComposeWallpaper(Image32(4, 4), s, 1 << 21, 1 << 21, {2026, 12, 8}, FrenchNames(), nullptr), Error);
+}
+
+// ---- the exact image canvas --------------------------------------------------------
+
+TEST(ImageCanvasDrawing, FillsLikeGdiIncludingSwappedCornersAndClipping) {
+    Image32 img(10, 10, 0xFF000000u);
+    ImageCanvas canvas(img);
+    canvas.SetBrushColour(0x0000FF);
+    canvas.Fill(2, 2, 4, 3);
+    EXPECT_EQ(img.at(2, 2), 0xFFFF0000u);
+    EXPECT_EQ(img.at(3, 2), 0xFFFF0000u);
+    EXPECT_EQ(img.at(4, 2), 0xFF000000u);
+    EXPECT_EQ(img.at(2, 3), 0xFF000000u);
+
+    // Swapped corners: from the first corner backwards, 7 and 6 (not 5).
+    canvas.SetBrushColour(0x00FF00);
+    canvas.Fill(7, 7, 5, 8);
+    EXPECT_EQ(img.at(7, 7), 0xFF00FF00u);
+    EXPECT_EQ(img.at(6, 7), 0xFF00FF00u);
+    EXPECT_EQ(img.at(5, 7), 0xFF000000u);
+
+    // Far outside or across the edges: clipped, no wrap.
+    canvas.Fill(INT_MIN, INT_MIN, INT_MAX, 1);
+    EXPECT_EQ(img.at(9, 0), 0xFF00FF00u);
+    EXPECT_EQ(img.at(9, 1), 0xFF000000u);
+    canvas.Fill(INT_MAX, INT_MAX, INT_MIN, INT_MIN);  // the whole picture, backwards
+    EXPECT_EQ(img.at(9, 9), 0xFF00FF00u);
+}
+
+TEST(ImageCanvasDrawing, LinesLeaveOutTheirEndAndClipWithoutWalkingTheVoid) {
+    Image32 img(8, 8, 0xFFFFFFFFu);
+    ImageCanvas canvas(img, 0x0000FF);
+    canvas.MoveTo(1, 1);
+    canvas.LineTo(5, 1);
+    EXPECT_EQ(img.at(1, 1), 0xFFFF0000u);
+    EXPECT_EQ(img.at(4, 1), 0xFFFF0000u);
+    EXPECT_EQ(img.at(5, 1), 0xFFFFFFFFu);
+    canvas.LineTo(5, 4);  // continues from the end point
+    EXPECT_EQ(img.at(5, 1), 0xFFFF0000u);
+    EXPECT_EQ(img.at(5, 3), 0xFFFF0000u);
+    EXPECT_EQ(img.at(5, 4), 0xFFFFFFFFu);
+
+    // A diagonal: one pixel per step of the longer axis.
+    Image32 d(8, 8, 0xFFFFFFFFu);
+    ImageCanvas dc(d);
+    dc.MoveTo(0, 0);
+    dc.LineTo(6, 3);
+    int drawn = 0;
+    for (std::uint32_t p : d.pixels) drawn += p == 0xFF000000u;
+    EXPECT_EQ(drawn, 6);
+    EXPECT_EQ(d.at(0, 0), 0xFF000000u);
+    EXPECT_EQ(d.at(6, 3), 0xFFFFFFFFu);
+
+    // From one end of the 32-bit plane to the other: only the crossing row.
+    Image32 far(8, 8, 0xFFFFFFFFu);
+    ImageCanvas fc(far);
+    fc.MoveTo(INT_MIN, 2);
+    fc.LineTo(INT_MAX, 2);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(far.at(x, 2), 0xFF000000u);
+    fc.MoveTo(INT_MIN, INT_MIN);
+    fc.LineTo(INT_MAX, INT_MAX);  // the main diagonal, through the picture
+    EXPECT_EQ(far.at(5, 5), 0xFF000000u);
+}
+
+TEST(ImageCanvasDrawing, TextIsMeasuredGrowingWithHeightButNotDrawn) {
+    EXPECT_FALSE(ImageCanvas::DrawsText());
+    Image32 img(40, 40, 0xFFFFFFFFu);
+    ImageCanvas canvas(img);
+    canvas.SetFontHeight(20);
+    const int w20 = canvas.TextWidth("déc.");
+    canvas.SetFontHeight(40);
+    EXPECT_GT(canvas.TextWidth("déc."), w20);
+    EXPECT_EQ(w20, 40);  // four characters, not five bytes
+    canvas.SetFontBold(true);
+    EXPECT_GT(canvas.TextWidth("déc."), 80);
+    canvas.SetFontHeight(0);
+    EXPECT_GT(canvas.TextHeight("x"), 0);
+    canvas.SetFontHeight(INT_MIN);
+    EXPECT_GT(canvas.TextHeight("x"), 0);
+    canvas.PutText(0, 0, "déc.");
+    for (std::uint32_t p : img.pixels) ASSERT_EQ(p, 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace orvane
