@@ -114,7 +114,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             if (LOWORD(wp) == kPictureListId && HIWORD(wp) == LBN_SELCHANGE) OnListSelectionChanged();
             return 0;
-        case WM_CLOSE: model_.Save(); ::DestroyWindow(hwnd()); return 0;
+        case WM_CLOSE: model_.Quit(); ::DestroyWindow(hwnd()); return 0;
         case WM_DESTROY: ::PostQuitMessage(0); return 0;
         case WM_ENDSESSION:
             if (LOWORD(wp)) ::ExitProcess(0);  // halt at once: no save, no window closing
@@ -264,7 +264,7 @@ void MainWindow::OnApplyClicked() {
 void MainWindow::OnSettingsClicked() {
     if (companions_.settings.ShowModal() != 1) return;
     // Throws on an unreadable field, with the first values already taken.
-    model_.ApplyDialog(companions_.settings.ReadControls());
+    model_.ApplySettings(companions_.settings.BuildEdit());
 }
 
 void MainWindow::OnHelpClicked() { companions_.about.ShowModal(); }
@@ -276,7 +276,7 @@ void MainWindow::OnReduceClicked() {
         ::ShowWindow(hwnd(), SW_HIDE);
     // Closing the preview resets the button through its onClosed.
     if (companions_.preview.Visible()) companions_.preview.Close();
-    model_.Save();
+    model_.Reduce();
 }
 
 void MainWindow::OnAddFileClicked() {
@@ -398,8 +398,7 @@ void MainWindow::OnTrayCommand(int command) {
         case kTrayLargeIconsCommand: SetDesktopViewStyle(LVS_ICON); break;
         case kTraySmallIconsCommand: SetDesktopViewStyle(LVS_SMALLICON); break;
         case kTrayQuickActivationCommand:
-            model_.SetQuickIcon(!(tray_ && tray_->QuickIconCheck()));
-            model_.Save();
+            model_.ToggleQuickIcon();
             break;
         case kTrayQuitCommand: QuitProgram(); break;
         default: break;
@@ -410,7 +409,7 @@ void MainWindow::QuitProgram() {
     // A failed save is reported, but the program still ends: otherwise a
     // folder that became read-only would leave no way to quit.
     try {
-        model_.Save();
+        model_.Quit();
     } catch (const std::exception& e) {
         win::ReportError(MessageOwner(), e);
     }

@@ -307,7 +307,7 @@ void PreviewWindow::PlaceHandleAtStoredRect() {
 }
 
 void PreviewWindow::StoreHandleRect() {
-    model_.SetCalendarRect(HandleToCalendar(impl_->handle.Bounds(), CurrentScale()));
+    model_.MoveCalendar(HandleToCalendar(impl_->handle.Bounds(), CurrentScale()));
 }
 
 void PreviewWindow::FitOverlay() {
@@ -375,16 +375,17 @@ void PreviewWindow::StoreCalendarMovedByUser() {
 // Accepted or cancelled, the calendar is redrawn and the settings saved; a
 // failed save goes to the message dispatch, which shows the error box.
 void PreviewWindow::ChooseCalendarFont(CalendarText text) {
-    if (chooseFont && chooseFont(hwnd(), impl_->lastFont))
-        model_.SetCalendarFont(text, win::Narrow(impl_->lastFont.lfFaceName));  // the face only
+    std::optional<std::string> face;
+    if (chooseFont && chooseFont(hwnd(), impl_->lastFont)) face = win::Narrow(impl_->lastFont.lfFaceName);  // the face only
     InvalidateCalendar();
-    model_.Save();
+    model_.SetCalendarFont(text, face);
 }
 
 void PreviewWindow::ChooseCalendarColour(CalendarColour colour) {
-    if (chooseColour && chooseColour(hwnd(), impl_->lastColour)) model_.SetCalendarColour(colour, impl_->lastColour);
+    std::optional<std::uint32_t> value;
+    if (chooseColour && chooseColour(hwnd(), impl_->lastColour)) value = impl_->lastColour;
     InvalidateCalendar();
-    model_.Save();
+    model_.SetCalendarColour(colour, value);
 }
 
 void PreviewWindow::PlaceCalendarAtCorner(Corner corner) {
@@ -395,10 +396,9 @@ void PreviewWindow::PlaceCalendarAtCorner(Corner corner) {
     h.SetTop(b.top);
     h.SetWidth(b.width);
     h.SetHeight(b.height);
-    StoreHandleRect();
+    model_.PlaceCalendarInCorner(HandleToCalendar(h.Bounds(), CurrentScale()));
     LayOutCalendarOnShow();
     InvalidateCalendar();
-    model_.Save();
 }
 
 void PreviewWindow::OnCommand(UINT id) {

@@ -54,6 +54,8 @@ public:
 
     // The controls as the "ok" transfer reads them.
     ParamControlState ReadControls() const;
+    // What "ok" hands to the model: the controls applied to its settings.
+    SettingsEdit BuildEdit() const { return BuildSettingsEdit(ReadControls(), model_.Settings()); }
     HWND Control(SettingsControlId id) const { return ::GetDlgItem(hwnd(), id); }
 
     void OnOkClicked();

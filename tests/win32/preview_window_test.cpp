@@ -114,7 +114,7 @@ protected:
         ParamControlState controls;
         FillParamControls(rig_.model.Settings(), controls);
         controls.CheckBox2 = calendar;
-        rig_.model.ApplyDialog(controls);
+        rig_.model.ApplySettings(BuildSettingsEdit(controls, rig_.model.Settings()));
     }
 
     fakes::ModelRig rig_;

@@ -72,4 +72,14 @@ ParamTransferResult TransferParamControls(const ParamControlState& c, WallpaperS
     return r;
 }
 
+SettingsEdit BuildSettingsEdit(const ParamControlState& c, const WallpaperSettings& current) {
+    SettingsEdit edit{current, {}, std::nullopt};
+    try {
+        edit.effects = TransferParamControls(c, edit.settings);
+    } catch (const std::exception& e) {
+        edit.failure = e.what();
+    }
+    return edit;
+}
+
 }  // namespace orvane

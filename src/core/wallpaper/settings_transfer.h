@@ -53,4 +53,15 @@ struct ParamTransferResult {
 // changed. With no first day selected RefDay keeps its value.
 ParamTransferResult TransferParamControls(const ParamControlState& c, WallpaperSettings& s);
 
+// What the dialog's "ok" hands to the model: the settings as the transfer
+// leaves them (from `current`), what it sets going, and the French text of
+// the field it could not read, when one stopped it (the values before that
+// field are taken all the same).
+struct SettingsEdit {
+    WallpaperSettings settings;
+    ParamTransferResult effects;
+    std::optional<std::string> failure;
+};
+SettingsEdit BuildSettingsEdit(const ParamControlState& c, const WallpaperSettings& current);
+
 }  // namespace orvane

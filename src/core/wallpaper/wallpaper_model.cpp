@@ -400,54 +400,66 @@ void WallpaperModel::UpdateLabelWatch() {
 
 // ---------------------------------------------------------------- settings
 
-void WallpaperModel::ApplyDialog(const ParamControlState& controls) {
-    WallpaperSettings edited = settings_;
-    ParamTransferResult r;
-    try {
-        r = TransferParamControls(controls, edited);
-    } catch (...) {
-        // The values before the unreadable field are taken, as they always were.
-        settings_ = edited;
-        throw;
-    }
-    settings_ = edited;
+void WallpaperModel::ApplySettings(const SettingsEdit& edit) {
+    // The values before an unreadable field are taken, as they always were.
+    settings_ = edit.settings;
+    if (edit.failure) throw Error(*edit.failure);
+    const ParamTransferResult& r = edit.effects;
     SetRotation(r.rotationEnabled, r.rotationEnabled ? r.rotationMs : rotationMs_);
     ForEachObserver([&r](Observer& o) { o.OnSettingsApplied(r.calendarWasOn); });
     UpdateLabelWatch();
     Save();
 }
 
-void WallpaperModel::SetCalendarRect(const CalendarRect& rect) {
+void WallpaperModel::MoveCalendar(const CalendarRect& rect) {
     settings_.CalL = rect.left;
     settings_.CalT = rect.top;
     settings_.CalR = rect.right;
     settings_.CalB = rect.bottom;
 }
 
-void WallpaperModel::SetCalendarFont(CalendarText text, const std::string& face) {
-    switch (text) {
-        case CalendarText::Month: settings_.MounthFont = face; break;
-        case CalendarText::Weekday: settings_.DayFont = face; break;
-        case CalendarText::DayNumber: settings_.DayNumberFont = face; break;
-    }
+void WallpaperModel::PlaceCalendarInCorner(const CalendarRect& rect) {
+    MoveCalendar(rect);
+    Save();
 }
 
-void WallpaperModel::SetCalendarColour(CalendarColour colour, std::uint32_t value) {
-    switch (colour) {
-        case CalendarColour::Month: settings_.colMounth = value; break;
-        case CalendarColour::Weekday: settings_.colDay = value; break;
-        case CalendarColour::DayNumber: settings_.colDayNumber = value; break;
-        case CalendarColour::Today: settings_.colActualDay = value; break;
-        case CalendarColour::NormalDay: settings_.colNormalDay = value; break;
-        case CalendarColour::NonWorkDay: settings_.colNonWorkDay = value; break;
-        case CalendarColour::WeekEnd: settings_.colWeekEnd = value; break;
+void WallpaperModel::SetCalendarFont(CalendarText text, const std::optional<std::string>& face) {
+    if (face) {
+        switch (text) {
+            case CalendarText::Month: settings_.MounthFont = *face; break;
+            case CalendarText::Weekday: settings_.DayFont = *face; break;
+            case CalendarText::DayNumber: settings_.DayNumberFont = *face; break;
+        }
     }
+    Save();
 }
 
-void WallpaperModel::SetQuickIcon(bool on) {
-    settings_.QuickIcon = on;
+void WallpaperModel::SetCalendarColour(CalendarColour colour, std::optional<std::uint32_t> value) {
+    if (value) {
+        std::uint32_t* field = nullptr;
+        switch (colour) {
+            case CalendarColour::Month: field = &settings_.colMounth; break;
+            case CalendarColour::Weekday: field = &settings_.colDay; break;
+            case CalendarColour::DayNumber: field = &settings_.colDayNumber; break;
+            case CalendarColour::Today: field = &settings_.colActualDay; break;
+            case CalendarColour::NormalDay: field = &settings_.colNormalDay; break;
+            case CalendarColour::NonWorkDay: field = &settings_.colNonWorkDay; break;
+            case CalendarColour::WeekEnd: field = &settings_.colWeekEnd; break;
+        }
+        if (field) *field = *value;
+    }
+    Save();
+}
+
+void WallpaperModel::ToggleQuickIcon() {
+    settings_.QuickIcon = !settings_.QuickIcon;
     ForEachObserver([](Observer& o) { o.OnQuickIconChanged(); });
-    sys_.desktop.ApplyQuickActivation(on);
+    sys_.desktop.ApplyQuickActivation(settings_.QuickIcon);
+    Save();
 }
+
+void WallpaperModel::Reduce() { Save(); }
+
+void WallpaperModel::Quit() { Save(); }
 
 }  // namespace orvane

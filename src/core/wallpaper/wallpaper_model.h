@@ -6,6 +6,7 @@
 // Everything it needs from the system comes through wallpaper_services.h.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,16 +115,30 @@ public:
     void OnDisplayChanged();
     bool Changing() const { return changing_; }
 
-    // ---- settings -----------------------------------------------------------------
-    // The settings dialog's controls, applied in its order; a field that is
-    // not a whole number throws after the first values were taken. Saves.
-    void ApplyDialog(const ParamControlState& controls);
-    // The calendar's place and looks, from the preview; the caller saves.
-    void SetCalendarRect(const CalendarRect& rect);
-    void SetCalendarFont(CalendarText text, const std::string& face);
-    void SetCalendarColour(CalendarColour colour, std::uint32_t value);
-    // One-click desktop icons, applied to the desktop at once; the caller saves.
-    void SetQuickIcon(bool on);
+    // ---- settings ------------------------------------------------------------------
+    // The settings dialog's "ok": the edit it built from its controls (see
+    // BuildSettingsEdit). The values it took are applied, then its error, if
+    // any, is thrown; saved when it has none.
+    void ApplySettings(const SettingsEdit& edit);
+    // The user dragged or resized the calendar: kept, saved with the next save.
+    void MoveCalendar(const CalendarRect& rect);
+    // A corner command of the calendar's menu: kept and saved.
+    void PlaceCalendarInCorner(const CalendarRect& rect);
+    // The font or colour dialog was closed: the value when accepted, nothing
+    // when cancelled. Saved either way.
+    void SetCalendarFont(CalendarText text, const std::optional<std::string>& face);
+    void SetCalendarColour(CalendarColour colour, std::optional<std::uint32_t> value);
+    // "Activation Rapide" of the tray menu: one-click desktop icons turned
+    // over, applied to the desktop at once, and saved.
+    void ToggleQuickIcon();
+    // The main window was put back in the notification area: saved.
+    void Reduce();
+    // The program ends at the user's request: saved. A failed save throws;
+    // the caller reports it and ends anyway.
+    void Quit();
+    // The local date the calendar shows now (the preview draws it too).
+    Date CalendarDate() { return sys_.clock.Today(); }
+    const LocaleNames& CalendarNames() { return sys_.desktop.Names(); }
 
     // For tests and the program's own fixed paths.
     WallpaperSettings& MutableSettingsForTests() { return settings_; }

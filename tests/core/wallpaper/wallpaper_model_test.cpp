@@ -179,7 +179,7 @@ TEST_F(WallpaperModelTest, TheRotationTickChangesAndRearmsAsTheUserLastChose) {
     FillParamControls(model.Settings(), controls);
     controls.RadioButton3 = true;
     controls.RadioButton4 = false;
-    rig.errors.whileShown = [&] { model.ApplyDialog(controls); };
+    rig.errors.whileShown = [&] { model.ApplySettings(BuildSettingsEdit(controls, model.Settings())); };
     model.OnTimer(ModelTimer::Rotation);
     EXPECT_EQ(model.Settings().RunMode, 0);
     EXPECT_FALSE(rig.timers.Running(ModelTimer::Rotation));
@@ -291,7 +291,7 @@ TEST_F(WallpaperModelTest, TheLabelWatchRunsWhileLabelsOrQuickIconsAreOn) {
     ParamControlState controls;
     FillParamControls(model.Settings(), controls);
     controls.cbTranspIcon = false;
-    model.ApplyDialog(controls);
+    model.ApplySettings(BuildSettingsEdit(controls, model.Settings()));
     EXPECT_FALSE(rig.timers.Running(ModelTimer::LabelWatch));
 }
 
@@ -304,7 +304,7 @@ TEST_F(WallpaperModelTest, AnUnreadableDialogFieldKeepsTheValuesBeforeItAndSaves
     controls.RadioButton3 = false;
     controls.RadioButton4 = true;
     controls.Edit1 = "deux";
-    EXPECT_THROW(model.ApplyDialog(controls), Error);
+    EXPECT_THROW(model.ApplySettings(BuildSettingsEdit(controls, model.Settings())), Error);
     EXPECT_TRUE(model.Settings().RunAtStartup);
     EXPECT_EQ(rig.store.writes.size(), writes);
 }
@@ -315,12 +315,12 @@ TEST_F(WallpaperModelTest, TheSameIntervalConfirmedAgainLeavesTheCountdownAloneA
     const int starts = rig.timers.starts;
     ParamControlState controls;
     FillParamControls(model.Settings(), controls);  // 8 h 20 mn: the same 30000 s
-    model.ApplyDialog(controls);
+    model.ApplySettings(BuildSettingsEdit(controls, model.Settings()));
     EXPECT_EQ(rig.timers.starts, starts);
     EXPECT_EQ(rig.timers.running[ModelTimer::Rotation], 30000000u);
     controls.Edit1 = "1";
     controls.Edit2 = "30";
-    model.ApplyDialog(controls);
+    model.ApplySettings(BuildSettingsEdit(controls, model.Settings()));
     EXPECT_EQ(rig.timers.starts, starts + 1);
     EXPECT_EQ(rig.timers.running[ModelTimer::Rotation], 5400000u);
 }
