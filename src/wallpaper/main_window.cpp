@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "core/error.h"
+#include "core/picture/picture_kinds.h"
 #include "core/wallpaper/picture_list.h"
 #include "core/wallpaper/tray_menu.h"
 #include "wallpaper/about_box.h"
@@ -281,15 +282,14 @@ void MainWindow::OnReduceClicked() {
 
 void MainWindow::OnAddFileClicked() {
     // Filter pairs as the dialog wants them: NUL-separated, double NUL at the end.
-    static const wchar_t kFilter[] =
-        L"Tout (*.jpg;*.jpeg;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)\0*.jpg;*.jpeg;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf\0"
-        L"Bitmaps (*.bmp)\0*.bmp\0"
-        L"PCX (*.pcx)\0*.pcx\0";
+    std::wstring filter = win::Widen(OpenDialogFilter());
+    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    filter.append(2, L'\0');
     std::vector<wchar_t> buffer(1 << 16, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = hwnd();
-    ofn.lpstrFilter = kFilter;
+    ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());

@@ -13,6 +13,7 @@
 #include "core/error.h"
 #include "core/picture/icon_check.h"
 #include "core/picture/jpeg_decoder.h"
+#include "core/picture/picture_kinds.h"
 #include "core/picture/metafile_check.h"
 #include "core/picture/resample.h"
 #include "win32/dib_section.h"
@@ -45,12 +46,6 @@ std::wstring ExtensionOf(const std::wstring& path) {
     const std::size_t dot = path.find_last_of(L'.');
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return {};
     return path.substr(dot + 1);
-}
-
-std::wstring AsciiLower(std::wstring s) {
-    for (wchar_t& c : s)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return s;
 }
 
 // Errors that ReadFile and GetFileSizeEx give on a file that opened: the
@@ -191,12 +186,14 @@ Image32 DecodeJpegFile(const std::wstring&, const FileData& file) { return Decod
 using Decoder = Image32 (*)(const std::wstring&, const FileData&);
 
 Decoder DecoderFor(const std::wstring& extension) {
-    const std::wstring kind = AsciiLower(extension);
-    if (kind == L"bmp") return DecodeBmpFile;
-    if (kind == L"ico") return DecodeIconFile;
-    if (kind == L"emf") return DecodeEmfFile;
-    if (kind == L"wmf") return DecodeWmfFile;
-    if (kind == L"jpg" || kind == L"jpeg") return DecodeJpegFile;
+    switch (DecoderForExtension(win::Narrow(extension))) {
+        case PictureDecoder::Bmp: return DecodeBmpFile;
+        case PictureDecoder::Icon: return DecodeIconFile;
+        case PictureDecoder::EnhancedMetafile: return DecodeEmfFile;
+        case PictureDecoder::WindowsMetafile: return DecodeWmfFile;
+        case PictureDecoder::Jpeg: return DecodeJpegFile;
+        case PictureDecoder::None: break;
+    }
     return nullptr;
 }
 
@@ -220,8 +217,7 @@ Image32 DecodePictureFile(const std::wstring& path) {
 
 Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxHeight, int& width, int& height,
                                 std::uint32_t& topLeft) {
-    const std::wstring kind = AsciiLower(ExtensionOf(path));
-    if (kind == L"jpg" || kind == L"jpeg") {
+    if (DecoderForExtension(win::Narrow(ExtensionOf(path))) == PictureDecoder::Jpeg) {
         try {
             const FileData file = ReadPictureFile(path);
             const JpegInfo info = ReadJpegInfo(file.data(), file.size());

@@ -37,7 +37,7 @@ bool WindowsPictureFiles::IsFolder(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::vector<std::string> WindowsPictureFiles::FindMatching(const std::string& folder, const char* pattern) {
+std::vector<std::string> WindowsPictureFiles::FindMatching(const std::string& folder, const std::string& pattern) {
     std::vector<std::string> found;
     const std::wstring base = win::Widen(folder) + L"\\";
     WIN32_FIND_DATAW fd;

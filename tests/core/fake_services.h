@@ -72,7 +72,7 @@ public:
     bool IsFile(const std::string& p) override { return pictures.count(p) || failing.count(p) || files.count(p); }
     bool NothingAt(const std::string& p) override { return !IsFile(p) && !folders.count(p); }
     bool IsFolder(const std::string& p) override { return folders.count(p) != 0; }
-    std::vector<std::string> FindMatching(const std::string& folder, const char* pattern) override {
+    std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) override {
         auto it = matches.find(folder + "|" + pattern);
         return it == matches.end() ? std::vector<std::string>{} : it->second;
     }

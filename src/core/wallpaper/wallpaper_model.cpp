@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/picture/bmp_file.h"
+#include "core/picture/picture_kinds.h"
 #include "core/wallpaper/composition.h"
 #include "core/error.h"
 #include "core/wallpaper/picture_list.h"
@@ -13,8 +14,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr const char* kFolderPatterns[] = {"*.bmp", "*.jpg", "*.pcx"};
 
 // The rotation's period for an interval in seconds. A negative (hand-edited)
 // interval never fires, like 0; the timer service holds huge ones at the
@@ -134,7 +133,7 @@ void WallpaperModel::AddFiles(const std::vector<std::string>& paths) {
 }
 
 void WallpaperModel::AddFolder(const std::string& folder) {
-    for (const char* pattern : kFolderPatterns)
+    for (const std::string& pattern : FolderSearchPatterns())
         for (const auto& p : sys_.files.FindMatching(folder, pattern)) AddPicture(p);
     Save();
 }

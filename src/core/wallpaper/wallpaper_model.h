@@ -93,7 +93,7 @@ public:
     // ---- picture list -----------------------------------------------------------
     // Files chosen in the open dialog: added in order, saved after each one.
     void AddFiles(const std::vector<std::string>& paths);
-    // The BMP, then JPEG, then PCX files of a folder, saved once.
+    // The files of a folder that the folder search offers, kind by kind, saved once.
     void AddFolder(const std::string& folder);
     // Removes the entries at these indexes and saves; nothing to remove,
     // nothing saved.

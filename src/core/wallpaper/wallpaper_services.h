@@ -30,7 +30,7 @@ public:
     virtual bool IsFolder(const std::string& path) = 0;
     // Full paths of the entries of `folder` that match `pattern` ("*.bmp"),
     // in the system's order; folders whose names match are included.
-    virtual std::vector<std::string> FindMatching(const std::string& folder, const char* pattern) = 0;
+    virtual std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) = 0;
 
     // What a picture file holds. Each throws Error with the French text of
     // the failure (unknown extension, unreadable, corrupt, too large).
