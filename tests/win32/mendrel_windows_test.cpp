@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 #include "explorer_fix/mendrel_window.h"
 #include "explorer_fix/process_routines.h"
@@ -624,6 +627,42 @@ TEST_F(MendrelWindowTest, ClosingEndsTheProgram) {
     ::SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(closings, 1);
     EXPECT_FALSE(window.hwnd());
+}
+
+// The BCM_SETSHIELD messages sent on this thread while it lives: button and state.
+class ShieldMessages {
+public:
+    ShieldMessages() : hook_(::SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, ::GetCurrentThreadId())) {
+        current_ = this;
+    }
+    ~ShieldMessages() {
+        ::UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    std::map<HWND, LPARAM> sent;
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM wp, LPARAM lp) {
+        const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (code == HC_ACTION && m->message == BCM_SETSHIELD && current_) current_->sent[m->hwnd] = m->lParam;
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline ShieldMessages* current_ = nullptr;
+    HHOOK hook_;
+};
+
+TEST(MendrelWindowShield, SwitchesShowTheShieldOnlyWhenNotElevated) {
+    for (const bool elevated : {false, true}) {
+        mendrel::MendrelWindow window;
+        window.SetMemorySource([] { return 512ull << 20; });
+        window.SetElevationSource([elevated] { return elevated; });
+        window.SetOnClosed([] {});
+        ShieldMessages shields;
+        window.Load();
+        const std::map<HWND, LPARAM> expected = {{window.Control(mendrel::kOptimiseButton), !elevated},
+                                                 {window.Control(mendrel::kDefaultsButton), !elevated}};
+        EXPECT_EQ(shields.sent, expected) << "elevated: " << elevated;
+    }
 }
 
 // ---- "Corriger" on the 95/98/Me family ------------------------------------------------
