@@ -629,40 +629,29 @@ TEST_F(MendrelWindowTest, ClosingEndsTheProgram) {
     EXPECT_FALSE(window.hwnd());
 }
 
-// The BCM_SETSHIELD messages sent on this thread while it lives: button and state.
-class ShieldMessages {
-public:
-    ShieldMessages() : hook_(::SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, ::GetCurrentThreadId())) {
-        current_ = this;
-    }
-    ~ShieldMessages() {
-        ::UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    std::map<HWND, LPARAM> sent;
-
-private:
-    static LRESULT CALLBACK Record(int code, WPARAM wp, LPARAM lp) {
-        const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
-        if (code == HC_ACTION && m->message == BCM_SETSHIELD && current_) current_->sent[m->hwnd] = m->lParam;
-        return ::CallNextHookEx(nullptr, code, wp, lp);
-    }
-    static inline ShieldMessages* current_ = nullptr;
-    HHOOK hook_;
-};
+// The BCM_SETSHIELD messages sent on this thread: button and state.
+std::map<HWND, LPARAM> g_shields;
+LRESULT CALLBACK RecordShield(int code, WPARAM wp, LPARAM lp) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (code == HC_ACTION && m->message == BCM_SETSHIELD) g_shields[m->hwnd] = m->lParam;
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
 
 TEST(MendrelWindowShield, SwitchesShowTheShieldOnlyWhenNotElevated) {
+    const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, &RecordShield, nullptr, ::GetCurrentThreadId());
+    ASSERT_TRUE(hook);
     for (const bool elevated : {false, true}) {
+        g_shields.clear();
         mendrel::MendrelWindow window;
         window.SetMemorySource([] { return 512ull << 20; });
         window.SetElevationSource([elevated] { return elevated; });
         window.SetOnClosed([] {});
-        ShieldMessages shields;
         window.Load();
         const std::map<HWND, LPARAM> expected = {{window.Control(mendrel::kOptimiseButton), !elevated},
                                                  {window.Control(mendrel::kDefaultsButton), !elevated}};
-        EXPECT_EQ(shields.sent, expected) << "elevated: " << elevated;
+        EXPECT_EQ(g_shields, expected) << "elevated: " << elevated;
     }
+    ::UnhookWindowsHookEx(hook);
 }
 
 // ---- "Corriger" on the 95/98/Me family ------------------------------------------------
