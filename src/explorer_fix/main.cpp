@@ -19,10 +19,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     window.Show();
     MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    BOOL got;
+    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) > 0) {
         if (window.hwnd() && ::IsDialogMessageW(window.hwnd(), &msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
-    return mendrel::ExitCode();
+    // The quit message carries the window's exit code (or 1 from an error
+    // that found no window of the utility).
+    return got == 0 ? static_cast<int>(msg.wParam) : window.ExitCode();
 }

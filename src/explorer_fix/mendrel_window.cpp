@@ -1,5 +1,6 @@
 #include "explorer_fix/mendrel_window.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "explorer_fix/process_routines.h"
@@ -48,24 +49,34 @@ void ShellOpen(HWND owner, const std::wstring& path) {
     ::ShellExecuteW(owner, nullptr, path.c_str(), L"", nullptr, SW_SHOWNORMAL);
 }
 
-void EndAfterError(HWND owner, const std::exception& e) {
-    ExitCode() = 1;
-    win::ShowErrorBox(owner, ErrorBoxText(e));
+// The utility's window that `owner` belongs to, or else the one of this
+// process (an error reported without an owner).
+MendrelWindow* OwnWindow(HWND owner) {
     HWND root = owner ? ::GetAncestor(owner, GA_ROOT) : nullptr;
     if (!root) root = ::FindWindowW(kWindowClass, nullptr);
     DWORD pid = 0;
     if (root) ::GetWindowThreadProcessId(root, &pid);
-    if (root && pid == ::GetCurrentProcessId())
-        ::DestroyWindow(root);  // its unload ends the program
-    else
-        ::PostQuitMessage(1);
+    return pid == ::GetCurrentProcessId() ? dynamic_cast<MendrelWindow*>(win::Window::FromHandle(root)) : nullptr;
+}
+
+void ReportAndEnd(HWND owner, const std::exception& e) {
+    if (MendrelWindow* window = OwnWindow(owner)) {
+        window->EndAfterError(ErrorBoxText(e));
+        return;
+    }
+    win::ShowErrorBox(owner, ErrorBoxText(e));
+    ::PostQuitMessage(1);
 }
 
 }  // namespace
 
-int& ExitCode() {
-    static int code = 0;
-    return code;
+bool ProcessIsElevated() {
+    win::Handle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) return false;
+    return elevation.TokenIsElevated != 0;
 }
 
 std::uint64_t TotalPhysicalMemory() {
@@ -79,13 +90,27 @@ std::uint64_t TotalPhysicalMemory() {
 }
 
 MendrelWindow::MendrelWindow()
-    : memory_(&TotalPhysicalMemory), opener_(&ShellOpen), onClosed_([] { ::PostQuitMessage(ExitCode()); }) {}
+    : memory_(&TotalPhysicalMemory),
+      elevated_(&ProcessIsElevated),
+      opener_(&ShellOpen),
+      onClosed_([this] { ::PostQuitMessage(exitCode_); }) {}
 
 MendrelWindow::~MendrelWindow() = default;
 
 void MendrelWindow::InstallErrorHandler() {
     win::SetApplicationTitle(kErrorTitle);
-    win::SetErrorHandler(&EndAfterError);
+    win::SetErrorHandler(&ReportAndEnd);
+}
+
+void MendrelWindow::EndAfterError(const std::wstring& boxText) {
+    // Set before the box: the window may be closed while the box is open,
+    // and its unload then already ends the program with this code.
+    exitCode_ = 1;
+    win::ShowErrorBox(hwnd(), boxText);
+    if (hwnd())
+        ::DestroyWindow(hwnd());  // its unload ends the program
+    else
+        ::PostQuitMessage(exitCode_);
 }
 
 RegistryAccess& MendrelWindow::Registry() {
@@ -107,6 +132,7 @@ void MendrelWindow::Load() {
     if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
     if (smallIcon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     CreateControls();
+    ShowElevationShields();
     win::CenterOnScreen(hwnd());
     ShowStartupState();
 }
@@ -181,6 +207,15 @@ void MendrelWindow::ShowStartupState() {
         ::EnableWindow(Control(kDefaultsButton), FALSE);
         ::EnableWindow(Control(kPreventionText), FALSE);
     }
+}
+
+void MendrelWindow::ShowElevationShields() {
+    // Both switches write under HKEY_LOCAL_MACHINE, which only an elevated
+    // program may; the manifest asks for no elevation, so the shield tells
+    // the user beforehand. Sent either way, so the state is always the
+    // token's.
+    const BOOL required = !elevated_();
+    for (ControlId id : {kOptimiseButton, kDefaultsButton}) Button_SetElevationRequiredState(Control(id), required);
 }
 
 void MendrelWindow::OnClosed() {

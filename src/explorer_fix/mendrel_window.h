@@ -47,6 +47,9 @@ public:
     // Where the start-up takes the machine's total physical memory; tests give
     // their own. Where "Aide" opens its page; tests record it.
     using MemorySource = std::function<std::uint64_t()>;
+    // Whether the program runs elevated, which decides the shield on the
+    // switches; tests give their own.
+    using ElevationSource = std::function<bool()>;
     using Opener = std::function<void(HWND owner, const std::wstring& path)>;
 
     MendrelWindow();
@@ -62,16 +65,22 @@ public:
     std::wstring StatusText() const;
 
     void SetMemorySource(MemorySource source) { memory_ = std::move(source); }
+    void SetElevationSource(ElevationSource source) { elevated_ = std::move(source); }
     void SetOpener(Opener opener) { opener_ = std::move(opener); }
     // Called once the window is gone (the program then ends); by default it
-    // posts the quit message.
+    // posts the quit message with the exit code.
     void SetOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
+
+    // The code the program ends with: 0, or 1 once an error ended it.
+    int ExitCode() const { return exitCode_; }
 
     // The registry access object, made on first use and kept for the run.
     RegistryAccess& Registry();
 
     // Shows the error box (number and description) and ends the program.
     static void InstallErrorHandler();
+    // Shows the error box and ends the program with exit code 1.
+    void EndAfterError(const std::wstring& boxText);
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -82,6 +91,7 @@ private:
     void SetStatus(const std::string& text);
 
     void ShowStartupState();
+    void ShowElevationShields();
     void OnClosed();
     void OnOptimiseClicked();
     void OnRepairClicked();
@@ -93,14 +103,17 @@ private:
     win::Icon icon_;
     win::Icon smallIcon_;
     MemorySource memory_;
+    ElevationSource elevated_;
     Opener opener_;
     std::function<void()> onClosed_;
+    int exitCode_ = 0;
 };
 
 // The machine's total physical memory in bytes.
 std::uint64_t TotalPhysicalMemory();
 
-// The exit code the program ends with (1 after an error).
-int& ExitCode();
+// Whether the process's token is elevated; false when it cannot be asked
+// (before Vista there is no elevation, and the shield means nothing there).
+bool ProcessIsElevated();
 
 }  // namespace mendrel

@@ -114,4 +114,15 @@ std::optional<std::string> WindowsRepairEnvironment::SearchTree(const std::strin
 
 void WindowsRepairEnvironment::StartMinimized(const std::string& commandLine) { mendrel::StartMinimized(commandLine); }
 
+void WindowsRepairEnvironment::AnnounceTaskbarCreated() {
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    if (!taskbarCreated) ThrowWin32(::GetLastError());
+    // Posted, never sent: a hung window must not hold the repair up. The
+    // broadcast reaches hidden top-level windows too, which is where tray
+    // programs keep theirs. Its result is not examined: a window that refuses
+    // the message (one of a higher integrity level) is skipped, and the others
+    // still get theirs.
+    ::PostMessageW(HWND_BROADCAST, taskbarCreated, 0, 0);
+}
+
 }  // namespace mendrel

@@ -19,6 +19,7 @@ public:
     bool IsFixedDrive(const std::string& root) override;
     std::optional<std::string> SearchTree(const std::string& root, const std::string& fileName) override;
     void StartMinimized(const std::string& commandLine) override;
+    void AnnounceTaskbarCreated() override;
 
     // Files larger than this are refused instead of read whole.
     static constexpr unsigned long long kMaxFileBytes = 64ull << 20;

@@ -194,6 +194,7 @@ public:
     std::set<std::string> singleInstance;
     std::vector<std::string> refused;    // started but quit at once
     FakeProcesses* processes = nullptr;  // a started program joins the list
+    int taskbarAnnouncements = 0;
 
     std::vector<std::string> ListFiles(const std::string& folder) override {
         auto it = folders.find(folder);
@@ -228,6 +229,7 @@ public:
         }
         processes->Add(image);
     }
+    void AnnounceTaskbarCreated() override { ++taskbarAnnouncements; }
 };
 
 }  // namespace mendrel_test

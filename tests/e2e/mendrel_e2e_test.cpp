@@ -354,13 +354,24 @@ protected:
     std::vector<Process> probes_;
 };
 
-TEST_P(MendrelRepair, CorrigerRestartsOnlyOn98AndAlwaysStartsTheLauncher) {
+TEST_P(MendrelRepair, CorrigerRestartsOn98AsksIconsBackOnNtAndAlwaysStartsTheLauncher) {
     const bool win98 = GetParam();
     const auto bare0 = WaitPids(L"\\bin\\run_nu.exe", 1), args0 = WaitPids(L"\\bin\\run_args.exe", 1);
     const auto target0 = WaitPids(L"\\bin\\cible_lnk.exe", 1), boosted0 = WaitPids(L"\\bin\\boosted.exe", 1);
     ASSERT_EQ(bare0.size() + args0.size() + target0.size() + boosted0.size(), 4u);
+    // A program of another process with a notification-area icon.
+    Process tray = Process::Start(L"taskbar_listener.exe");
+    ASSERT_TRUE(WaitFor([&] { return FindTopWindow(nullptr, L"OrvaneTaskbarListener", tray.Id(), false); }, 10000));
 
     Corriger();
+
+    // On NT it is told the task bar is new and puts its icon back; on 98 the
+    // restarted programs bring their own icons and it is told nothing.
+    if (win98) {
+        EXPECT_EQ(tray.Wait(1000), std::nullopt);
+    } else {
+        EXPECT_EQ(tray.Wait(10000), std::optional<DWORD>(0));
+    }
 
     // The launcher, on both families, by its own path with its blanks.
     EXPECT_EQ(WaitPids(Launcher(), 1).size(), 1u);

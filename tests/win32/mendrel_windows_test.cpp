@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 #include "explorer_fix/mendrel_window.h"
 #include "explorer_fix/process_routines.h"
@@ -624,6 +627,31 @@ TEST_F(MendrelWindowTest, ClosingEndsTheProgram) {
     ::SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(closings, 1);
     EXPECT_FALSE(window.hwnd());
+}
+
+// The BCM_SETSHIELD messages sent on this thread: button and state.
+std::map<HWND, LPARAM> g_shields;
+LRESULT CALLBACK RecordShield(int code, WPARAM wp, LPARAM lp) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (code == HC_ACTION && m->message == BCM_SETSHIELD) g_shields[m->hwnd] = m->lParam;
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+TEST(MendrelWindowShield, SwitchesShowTheShieldOnlyWhenNotElevated) {
+    const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, &RecordShield, nullptr, ::GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    for (const bool elevated : {false, true}) {
+        g_shields.clear();
+        mendrel::MendrelWindow window;
+        window.SetMemorySource([] { return 512ull << 20; });
+        window.SetElevationSource([elevated] { return elevated; });
+        window.SetOnClosed([] {});
+        window.Load();
+        const std::map<HWND, LPARAM> expected = {{window.Control(mendrel::kOptimiseButton), !elevated},
+                                                 {window.Control(mendrel::kDefaultsButton), !elevated}};
+        EXPECT_EQ(g_shields, expected) << "elevated: " << elevated;
+    }
+    ::UnhookWindowsHookEx(hook);
 }
 
 // ---- "Corriger" on the 95/98/Me family ------------------------------------------------

@@ -255,6 +255,11 @@ private:
 }  // namespace
 
 RepairReport RepairStartupPrograms(RegistryAccessApi& registry, ProcessList& processes, RepairEnvironment& env) {
+    // On 95/98/Me the programs found running are ended and started again and
+    // add their icons as they start; the NT family's programs are left
+    // running and only asked to add them again, which ends nothing and
+    // loses nothing.
+    if (processes.PlatformId() != kPlatformWin9x) env.AnnounceTaskbarCreated();
     Walk walk(registry, processes, env);
     walk.RunKeys();
     walk.StartupFolder();

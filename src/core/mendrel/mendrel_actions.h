@@ -124,6 +124,11 @@ public:
     // Starts the command line as it is, the main window minimised and
     // active; the program is searched for the way CreateProcess does.
     virtual void StartMinimized(const std::string& commandLine) = 0;
+    // Tells every top-level window, without waiting on any, that the task
+    // bar was made again (the registered message "TaskbarCreated"), as the
+    // shell does when it starts: the programs that listen add their
+    // notification-area icons again.
+    virtual void AnnounceTaskbarCreated() = 0;
 };
 
 // One step of the walk, for the caller's record (and the tests).
@@ -142,7 +147,10 @@ struct RepairReport {
 // file's text (FirstLocalPathSegment).
 std::string ShortcutTargetPath(RepairEnvironment& env, const std::string& path);
 
-// The three sources in order: Run keys, Startup folder, outside manager.
+// On the NT family, where the running test finds nothing and so nothing is
+// ended or started again, the new task bar is announced first, so that the
+// icons come back even if a source then stops the walk with an error. Then
+// the three sources in order: Run keys, Startup folder, outside manager.
 // A missing Run key or "Shell Folders" key is a source with nothing in it.
 // Command lines of the Run keys are started as the user stored them; a
 // program known by its path (a Startup file, a shortcut's target, the

@@ -216,6 +216,8 @@ TEST_F(MendrelRepair, BarePathThatRunsIsEndedAndRestartedArgumentsAreNot) {
     EXPECT_TRUE(Alive(agent));
     EXPECT_TRUE(Alive(quoted));
     EXPECT_EQ(env.started, (std::vector<std::string>{"C:\\Program Files\\Tray\\tray.exe"}));
+    // The restarted programs add their own icons: no new task bar is announced.
+    EXPECT_EQ(env.taskbarAnnouncements, 0);
 }
 
 TEST_F(MendrelRepair, RunKeysInOrderMachineThenUser) {
@@ -243,7 +245,7 @@ TEST_F(MendrelRepair, RundllPrefixesAreNeverTouchedFourthCaseOnlyByArguments) {
     EXPECT_EQ(env.started, (std::vector<std::string>{"RunDll32.exe"}));
 }
 
-TEST_F(MendrelRepair, NtFamilyOnlyStartsTheLauncher) {
+TEST_F(MendrelRepair, NtFamilyEndsNothingAnnouncesTheTaskbarAndStartsTheLauncher) {
     procs.platform = 2;
     procs.Add("C:\\PROGRAM FILES\\TRAY\\TRAY.EXE");
     reg.Set(kMachineRunKey, "Tray", "C:\\Program Files\\Tray\\tray.exe"s);
@@ -254,6 +256,11 @@ TEST_F(MendrelRepair, NtFamilyOnlyStartsTheLauncher) {
     Run();
     EXPECT_TRUE(procs.terminated.empty());
     EXPECT_EQ(env.started, (std::vector<std::string>{"\"C:\\Boost\\Run.exe\""}));
+    EXPECT_EQ(env.taskbarAnnouncements, 1);
+    // The icons are asked back before any source can stop the walk.
+    env.files.clear();
+    EXPECT_THROW(Run(), MendrelError);
+    EXPECT_EQ(env.taskbarAnnouncements, 2);
 }
 
 TEST_F(MendrelRepair, StartupFolderPlainFilesShortcutsAndRunExe) {
