@@ -12,8 +12,8 @@
 #include "wallpaper/settings_dialog.h"
 #include "wallpaper/windows_desktop.h"
 #include "wallpaper/windows_files.h"
-#include "win32/registry_store.h"
-#include "win32/system_clock.h"
+#include "wallpaper/registry_settings_store.h"
+#include "wallpaper/system_clock.h"
 
 namespace orvane {
 
@@ -35,10 +35,10 @@ private:
     void Report(const std::exception& error) override;
 
     // Members in dependency order: the windows go first, the services last.
-    win::RegistrySettingsStore store_;
+    RegistrySettingsStore store_;
     WindowsPictureFiles files_;
     WindowsDesktop desktop_;
-    win::SystemClock clock_;
+    SystemClock clock_;
     WindowTimers timers_;
     WallpaperModel model_;
     PreviewWindow preview_;

@@ -15,7 +15,7 @@
 #include "win32/dpi.h"
 #include "win32/gdi_canvas.h"
 #include "win32/handles.h"
-#include "win32/locale_names.h"
+#include "wallpaper/locale_names.h"
 #include "win32/strings.h"
 
 namespace orvane {
@@ -545,8 +545,8 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
                 m.overlayOnWhite.Ensure(visible.right - visible.left, visible.bottom - visible.top) &&
                 m.overlayOnBlack.Ensure(visible.right - visible.left, visible.bottom - visible.top)) {
                 const WallpaperSettings& s = model_.Settings();
-                const win::UserLocaleNames names;
-                const Date today = win::Today();
+                const orvane::UserLocaleNames names;
+                const Date today = orvane::LocalToday();
                 for (win::DibSurface* surface : {&m.overlayOnWhite, &m.overlayOnBlack}) {
                     HDC ov = surface->dc();
                     POINT oldOrg{};

@@ -11,7 +11,7 @@
 
 #include "core/wallpaper/wallpaper_services.h"
 #include "win32/handles.h"
-#include "win32/locale_names.h"
+#include "wallpaper/locale_names.h"
 
 namespace orvane {
 
@@ -47,7 +47,7 @@ private:
     static std::string FindWallpaperFilePath();
 
     win::ComPtr<IActiveDesktop> activeDesktop_;
-    win::UserLocaleNames names_;
+    orvane::UserLocaleNames names_;
     std::wstring wallpaperPath_;
 };
 

@@ -9,9 +9,10 @@ namespace win {
 
 namespace {
 
-constexpr wchar_t kConfig[] = L"Config";
 constexpr wchar_t kCurrentVersion[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+}  // namespace
 
 RegKey CreateKey(HKEY parent, const wchar_t* path) {
     RegKey key;
@@ -22,49 +23,11 @@ RegKey CreateKey(HKEY parent, const wchar_t* path) {
     return key;
 }
 
-}  // namespace
-
 void WriteStringValue(HKEY key, const std::wstring& name, const std::wstring& value) {
     const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
     if (!key || ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                  bytes) != ERROR_SUCCESS)
         throw orvane::Error(orvane::FormatMessage1("Echec à la définition des données pour '%s'", Narrow(name)));
-}
-
-RegistrySettingsStore::RegistrySettingsStore(std::wstring key, HKEY root) : base_(CreateKey(root, key.c_str())) {}
-
-std::optional<std::string> RegistrySettingsStore::Read(const std::string& name) {
-    if (!base_) return std::nullopt;
-    RegKey config;
-    if (::RegOpenKeyExW(base_.get(), kConfig, 0, KEY_READ, config.put()) != ERROR_SUCCESS) return std::nullopt;
-    const std::wstring wname = Widen(name);
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(config.get(), wname.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw orvane::Error(orvane::FormatMessage1("Type de données incorrect pour '%s'", name));
-    // The value may change between the two calls; retry with the new size.
-    std::vector<wchar_t> buf;
-    LSTATUS st;
-    do {
-        buf.assign(size / sizeof(wchar_t) + 2, L'\0');
-        DWORD bytes = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
-        st = ::RegQueryValueExW(config.get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                                &bytes);
-        size = bytes;
-    } while (st == ERROR_MORE_DATA);
-    if (st != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw orvane::Error(orvane::FormatMessage1("Type de données incorrect pour '%s'", name));
-    // Stored strings need not be NUL-terminated: take the byte count, stop at a NUL.
-    std::wstring value(buf.data(), size / sizeof(wchar_t));
-    if (const auto nul = value.find(L'\0'); nul != std::wstring::npos) value.resize(nul);
-    return Narrow(value);
-}
-
-void RegistrySettingsStore::Write(const std::string& name, const std::string& value) {
-    RegKey config = CreateKey(base_.get(), kConfig);
-    WriteStringValue(config.get(), Widen(name), Widen(value));
 }
 
 void WriteRunEntry(const std::wstring& name, const std::wstring& command) {

@@ -1,27 +1,17 @@
 #pragma once
-// The settings store in the registry: values under <key>\Config of
-// HKEY_CURRENT_USER, every one a REG_SZ. <key> is opened with full access and
-// created when missing, on reading as on writing; Config is created only by a
-// write.
+// String values in the registry: keys created on demand, REG_SZ writes that
+// say which value failed, and the current user's Run entries.
 #include <windows.h>
 
 #include <string>
 
-#include "core/wallpaper/settings.h"
 #include "win32/handles.h"
 
 namespace win {
 
-class RegistrySettingsStore : public orvane::SettingsStore {
-public:
-    explicit RegistrySettingsStore(std::wstring key = L"Software\\Orvane", HKEY root = HKEY_CURRENT_USER);
-
-    std::optional<std::string> Read(const std::string& name) override;
-    void Write(const std::string& name, const std::string& value) override;
-
-private:
-    RegKey base_;
-};
+// Opens `path` under `parent` with full access, creating it when missing; an
+// empty key when that fails (or `parent` is empty).
+RegKey CreateKey(HKEY parent, const wchar_t* path);
 
 // Writes a REG_SZ value; throws Error("Echec à la définition des données
 // pour '<name>'") when the key is missing or the write fails.

@@ -9,7 +9,7 @@
 #include "core/picture/image_canvas.h"
 #include "core/wallpaper/calendar.h"
 #include "win32/handles.h"
-#include "win32/locale_names.h"
+#include "wallpaper/locale_names.h"
 
 namespace {
 
@@ -106,13 +106,13 @@ TEST(GdiCanvasGeometry, CalendarGridAndFillsMatchTheImageCanvasPixelForPixel) {
         {
             win::GdiCanvas canvas(gdi.dc());
             NoText noText(canvas);
-            orvane::DrawCalendar(noText, k.l, k.t, k.r, k.b, 0, 0, 0, k.date, k.ref, s, win::UserLocaleNames());
+            orvane::DrawCalendar(noText, k.l, k.t, k.r, k.b, 0, 0, 0, k.date, k.ref, s, orvane::UserLocaleNames());
         }
         Image32 image(320, 240, 0xFF808080u);
         {
             orvane::ImageCanvas canvas(image);
             NoText noText(canvas);
-            orvane::DrawCalendar(noText, k.l, k.t, k.r, k.b, 0, 0, 0, k.date, k.ref, s, win::UserLocaleNames());
+            orvane::DrawCalendar(noText, k.l, k.t, k.r, k.b, 0, 0, 0, k.date, k.ref, s, orvane::UserLocaleNames());
         }
         int differences = 0;
         for (int y = 0; y < 240; ++y)
@@ -219,10 +219,10 @@ TEST(GdiCanvasText, CalendarInAbsurdRectanglesCompletesQuickly) {
     {
         win::GdiCanvas canvas(surface.dc());
         orvane::DrawCalendar(canvas, 0, -2000000000, 50, 2000000000, 0, 0, 0, {2026, 12, 8}, 1, s,
-                             win::UserLocaleNames());
+                             orvane::UserLocaleNames());
         orvane::DrawCalendar(canvas, INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, {2026, 12, 8}, 1, s,
-                             win::UserLocaleNames());
-        orvane::DrawCalendar(canvas, 10, 10, 12, 11, 10, 5, 5, {2026, 12, 8}, 1, s, win::UserLocaleNames());
+                             orvane::UserLocaleNames());
+        orvane::DrawCalendar(canvas, 10, 10, 12, 11, 10, 5, 5, {2026, 12, 8}, 1, s, orvane::UserLocaleNames());
     }
     EXPECT_LT(::GetTickCount() - start, 10000u);
 }
@@ -237,7 +237,7 @@ bool FrenchUser() {
 
 TEST(UserLocaleNames, FrenchNamesUnderAFrenchLocale) {
     if (!FrenchUser()) GTEST_SKIP() << "run with LANG=fr_FR.UTF-8 for the French names";
-    win::UserLocaleNames names;
+    orvane::UserLocaleNames names;
     EXPECT_EQ(names.MonthName(12), "décembre");
     EXPECT_EQ(names.MonthName(2), "février");
     EXPECT_EQ(names.MonthName(8), "août");
@@ -248,14 +248,14 @@ TEST(UserLocaleNames, FrenchNamesUnderAFrenchLocale) {
 }
 
 TEST(UserLocaleNames, EveryNameExistsAndFirstLettersOfAnyScriptAreCapitalised) {
-    win::UserLocaleNames names;
+    orvane::UserLocaleNames names;
     for (int m = 1; m <= 12; ++m) EXPECT_FALSE(names.MonthName(m).empty()) << m;
     for (int d = 0; d < 7; ++d) EXPECT_FALSE(names.ShortDayName(d).empty()) << d;
     EXPECT_FALSE(names.MonthName(13).empty());  // out of range: no crash, a name
     EXPECT_EQ(names.UpperFirstLetter("été 2026"), "Été 2026");
     EXPECT_EQ(names.UpperFirstLetter("декабрь 2026"), "Декабрь 2026");
     EXPECT_EQ(names.UpperFirstLetter(""), "");
-    const orvane::Date today = win::Today();
+    const orvane::Date today = orvane::LocalToday();
     EXPECT_GE(today.month, 1);
     EXPECT_LE(today.day, orvane::DaysInMonth(today.year, today.month));
 }

@@ -2,13 +2,13 @@
 // The local date and the times the wallpaper model schedules by.
 #include "core/wallpaper/wallpaper_services.h"
 
-namespace win {
+namespace orvane {
 
-class SystemClock : public orvane::Clock {
+class SystemClock : public Clock {
 public:
-    orvane::Date Today() override;
+    Date Today() override;
     std::uint32_t MillisecondsSinceUtcMidnight() override;
     std::uint32_t MillisecondsToNextLocalMidnight() override;
 };
 
-}  // namespace win
+}  // namespace orvane

@@ -1,10 +1,10 @@
-#include "win32/locale_names.h"
+#include "wallpaper/locale_names.h"
 
 #include <windows.h>
 
 #include "win32/strings.h"
 
-namespace win {
+namespace orvane {
 
 namespace {
 
@@ -23,14 +23,14 @@ std::string FormatDate(int year, int month, int day, const wchar_t* picture) {
     wchar_t buf[128];
     const int n = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, picture, buf, 128, nullptr);
     if (n <= 1) return {};
-    return Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1)));
+    return win::Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1)));
 }
 
 std::string LocaleInfo(LCTYPE type) {
     wchar_t buf[128];
     const int n = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buf, 128);
     if (n <= 1) return {};
-    return Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1)));
+    return win::Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1)));
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ std::string UserLocaleNames::ShortDayName(int weekday) const {
 }
 
 std::string UserLocaleNames::UpperFirstLetter(const std::string& text) const {
-    std::wstring wide = Widen(text);
+    std::wstring wide = win::Widen(text);
     if (wide.empty()) return text;
     // The first character may be a surrogate pair.
     const int units = IS_HIGH_SURROGATE(wide[0]) && wide.size() > 1 ? 2 : 1;
@@ -63,13 +63,13 @@ std::string UserLocaleNames::UpperFirstLetter(const std::string& text) const {
                                   units, upper, 8, nullptr, nullptr, 0);
     if (n <= 0) return LocaleNames::UpperFirstLetter(text);
     wide.replace(0, static_cast<std::size_t>(units), upper, static_cast<std::size_t>(n));
-    return Narrow(wide);
+    return win::Narrow(wide);
 }
 
-orvane::Date Today() {
+Date LocalToday() {
     SYSTEMTIME st{};
     ::GetLocalTime(&st);
-    return orvane::Date{st.wYear, st.wMonth, st.wDay};
+    return Date{st.wYear, st.wMonth, st.wDay};
 }
 
-}  // namespace win
+}  // namespace orvane

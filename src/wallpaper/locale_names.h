@@ -2,9 +2,9 @@
 // Month and weekday names from the user's regional settings.
 #include "core/wallpaper/calendar.h"
 
-namespace win {
+namespace orvane {
 
-class UserLocaleNames : public orvane::LocaleNames {
+class UserLocaleNames : public LocaleNames {
 public:
     std::string MonthName(int month) const override;
     std::string ShortDayName(int weekday) const override;
@@ -12,6 +12,6 @@ public:
 };
 
 // Today's date in local time.
-orvane::Date Today();
+Date LocalToday();
 
-}  // namespace win
+}  // namespace orvane
