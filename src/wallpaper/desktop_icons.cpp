@@ -20,31 +20,31 @@ std::optional<LRESULT> SendToShell(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-HWND FindDesktopListViewByTitle() {
-    // Empty titles, not absent ones: only windows without a title match.
-    HWND progman = ::FindWindowW(L"Progman", L"Program Manager");
-    if (!progman) return nullptr;
-    HWND view = ::FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", L"");
-    if (!view) return nullptr;
-    return ::FindWindowExW(view, nullptr, L"SysListView32", L"");
-}
-
 HWND FindDesktopListView() {
-    HWND progman = ::FindWindowExW(::GetDesktopWindow(), nullptr, L"Progman", nullptr);
-    if (!progman) return nullptr;
-    HWND view = ::FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
-    if (!view) return nullptr;
+    // Titles are not compared: the list view is titled "FolderView" on
+    // current Windows and untitled on older ones.
+    HWND view = nullptr;
+    if (HWND progman = ::FindWindowW(L"Progman", nullptr))
+        view = ::FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
+    // After a wallpaper animation, or with some shell settings, the view sits
+    // in one of the "WorkerW" windows behind the icons, and Progman stays
+    // without it.
+    for (HWND worker = nullptr; !view;) {
+        worker = ::FindWindowExW(nullptr, worker, L"WorkerW", nullptr);
+        if (!worker) return nullptr;
+        view = ::FindWindowExW(worker, nullptr, L"SHELLDLL_DefView", nullptr);
+    }
     return ::FindWindowExW(view, nullptr, L"SysListView32", nullptr);
 }
 
 std::optional<std::uint32_t> DesktopLabelBackground() {
-    auto b = SendToShell(FindDesktopListViewByTitle(), LVM_GETTEXTBKCOLOR, 0, 0);
+    auto b = SendToShell(FindDesktopListView(), LVM_GETTEXTBKCOLOR, 0, 0);
     if (!b) return std::nullopt;
     return static_cast<std::uint32_t>(*b);
 }
 
 void ApplyTransparentLabels(std::uint32_t colour) {
-    HWND lv = FindDesktopListViewByTitle();
+    HWND lv = FindDesktopListView();
     if (!lv) return;
     if (!SendToShell(lv, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(kClrNone))) return;
     if (!SendToShell(lv, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(colour))) return;
@@ -58,9 +58,13 @@ void ApplyTransparentLabels(std::uint32_t colour) {
 void ApplyQuickActivation(bool quickIcon) {
     HWND lv = FindDesktopListView();
     if (!lv) return;
-    // Mask 0: every extended style is replaced.
-    if (!SendToShell(lv, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyleFor(quickIcon)))) return;
-    if (HWND again = FindDesktopListView()) ::ShowWindowAsync(again, SW_SHOWNORMAL);
+    // With a mask, only these bits change; the answer is the style before.
+    const std::uint32_t wanted = ExtendedStyleFor(quickIcon);
+    const auto before = SendToShell(lv, LVM_SETEXTENDEDLISTVIEWSTYLE, static_cast<WPARAM>(kQuickActivationStyle),
+                                    static_cast<LPARAM>(wanted));
+    // Repainted only when something changed: the tick comes every 2 seconds.
+    if (before && (static_cast<std::uint32_t>(*before) & kQuickActivationStyle) != wanted)
+        ::InvalidateRect(lv, nullptr, TRUE);
 }
 
 void SetDesktopViewStyle(int viewType) {
@@ -73,8 +77,8 @@ void SetDesktopViewStyle(int viewType) {
     ::SetWindowLongW(lv, GWL_STYLE, static_cast<LONG>(newStyle));
     // The system copies the record into the shell's process for this message.
     STYLESTRUCT change{static_cast<DWORD>(oldStyle), static_cast<DWORD>(newStyle)};
-    SendToShell(lv, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), reinterpret_cast<LPARAM>(&change));
-    ::ShowWindowAsync(lv, SW_SHOWNORMAL);
+    if (SendToShell(lv, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), reinterpret_cast<LPARAM>(&change)))
+        ::InvalidateRect(lv, nullptr, TRUE);
 }
 
 }  // namespace orvane

@@ -6,7 +6,9 @@
 // processes. Messages are sent with a bounded wait (kShellReplyTimeoutMs, and
 // none at all to a shell the system reports as hung); a sequence stops at the
 // first message the shell leaves unanswered, and the next timer tick tries
-// again. Showing the window again is asynchronous for the same reason.
+// again. The view is never shown nor hidden: the user may have turned the
+// desktop icons off, and that choice is the shell's. A change is repainted
+// by invalidating the view, which waits for nothing.
 #include <windows.h>
 
 #include <cstdint>
@@ -16,9 +18,13 @@ namespace orvane {
 
 inline constexpr UINT kShellReplyTimeoutMs = 500;
 
-HWND FindDesktopListViewByTitle();
+// The list view of the desktop's icons, whatever its title: under "Progman"
+// on older Windows, under one of the top-level "WorkerW" windows once the
+// shell has moved it there. Nothing when the shell has none.
 HWND FindDesktopListView();
 void ApplyTransparentLabels(std::uint32_t colour);
+// Sets or clears the one-click bits only; the shell's other extended styles
+// (double buffering, snap to grid...) stay as they are.
 void ApplyQuickActivation(bool quickIcon);
 void SetDesktopViewStyle(int viewType);
 

@@ -6,7 +6,6 @@
 #include "win32/gdi_canvas.h"
 #include "win32/registry_store.h"
 #include "win32/strings.h"
-#include "win32/window.h"
 
 namespace orvane {
 
@@ -109,7 +108,7 @@ void WindowsDesktop::SetRegistryWallpaper(const std::wstring& path, std::int32_t
 void WindowsDesktop::RecolourIconLabels(std::uint32_t colour) { ApplyTransparentLabels(colour); }
 
 void WindowsDesktop::WatchIconLabels(std::optional<std::uint32_t> labelColour, bool quickIcon) {
-    if (labelColour && FindDesktopListViewByTitle()) {
+    if (labelColour && FindDesktopListView()) {
         const auto background = DesktopLabelBackground();
         if (!background) return;  // the shell is busy: the next tick tries again
         if (LabelsNeedRecolour(*background, *labelColour)) ApplyTransparentLabels(*labelColour);
@@ -120,11 +119,13 @@ void WindowsDesktop::WatchIconLabels(std::optional<std::uint32_t> labelColour, b
 void WindowsDesktop::ApplyQuickActivation(bool quickIcon) { orvane::ApplyQuickActivation(quickIcon); }
 
 void WindowsDesktop::SetStartWithWindows(bool on) {
-    const std::wstring title = win::ApplicationTitle();
+    // Quoted, always: the log-on start reads an unquoted path with spaces
+    // piece by piece ("C:\Program.exe" first). The write replaces an entry an
+    // earlier version left unquoted.
     if (on)
-        win::WriteRunEntry(title, win::ModulePath());
+        win::WriteRunEntry(kStartWithWindowsName, L"\"" + win::ModulePath() + L"\"");
     else
-        win::RemoveRunEntry(title);
+        win::RemoveRunEntry(kStartWithWindowsName);
 }
 
 }  // namespace orvane

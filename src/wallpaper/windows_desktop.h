@@ -15,6 +15,10 @@
 
 namespace orvane {
 
+// The name of the program's start-with-Windows value in the current user's
+// Run key; its data is the program's quoted path.
+inline constexpr wchar_t kStartWithWindowsName[] = L"Orvane Wallpaper Changer";
+
 class WindowsDesktop : public Desktop {
 public:
     // Asks COM for the shell's Active Desktop object; without it the

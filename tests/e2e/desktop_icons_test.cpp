@@ -53,7 +53,8 @@ protected:
 };
 
 TEST_F(DesktopE2eTest, WhiteWallpaperGivesBlackLabelsAndLaterTicksLeaveThemAlone) {
-    StartDesktop(L"bk=00ffffff count=4");
+    // Today's shell: the view in a "WorkerW" window, the list view titled.
+    StartDesktop(L"bk=00ffffff count=4 workerw folderview");
     StartWithPicture(0xFFFFFF);
     ASSERT_TRUE(WaitFor([&] { return Count(Messages(), "LVM_SETTEXTCOLOR 0 0") > 0; }, 10000));
     // Two ticks of the 2-second timer after the change.
@@ -63,7 +64,7 @@ TEST_F(DesktopE2eTest, WhiteWallpaperGivesBlackLabelsAndLaterTicksLeaveThemAlone
     EXPECT_EQ(Count(lines, "LVM_SETTEXTCOLOR 0 0"), 1);
     EXPECT_EQ(Count(lines, "LVM_REDRAWITEMS 0 3"), 1);
     EXPECT_GE(Count(lines, "LVM_GETTEXTBKCOLOR 0 0"), 2);
-    EXPECT_GE(Count(lines, "LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"), 2);
+    EXPECT_GE(Count(lines, "LVM_SETEXTENDEDLISTVIEWSTYLE 848 848"), 2);
     // The colour messages came first, with the wallpaper change.
     const auto first = std::find(lines.begin(), lines.end(), "LVM_SETTEXTBKCOLOR 0 ffffffff");
     EXPECT_EQ(first, lines.begin());
@@ -75,8 +76,8 @@ TEST_F(DesktopE2eTest, QuickActivationOffClearsTheExtendedStylesEveryTick) {
     StartWithPicture(0x000000);
     ::Sleep(300 + 4500);
     const auto lines = Messages();
-    EXPECT_GE(Count(lines, "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"), 2);
-    EXPECT_EQ(Count(lines, "LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"), 0);
+    EXPECT_GE(Count(lines, "LVM_SETEXTENDEDLISTVIEWSTYLE 848 0"), 2);
+    EXPECT_EQ(Count(lines, "LVM_SETEXTENDEDLISTVIEWSTYLE 848 848"), 0);
     // Labels already transparent: the ticks send nothing about colours
     // (only the change itself set them, once).
     EXPECT_EQ(Count(lines, "LVM_SETTEXTCOLOR 0 ffffff"), 1);

@@ -71,7 +71,7 @@ TEST_F(WallpaperTest, FirstStartWithEmptyStoreAsksForPicturesThenShowsTheMainWin
     ASSERT_TRUE(type);
     EXPECT_EQ(type->type, static_cast<DWORD>(REG_SZ));
 
-    EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, kRunValue).value_or(L"<none>"), exe_);
+    EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, kRunValue).value_or(L"<none>"), L"\"" + exe_ + L"\"");
     EXPECT_EQ(ReadBytes(ListFile()), "");  // an empty list is an empty file
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -108,7 +109,6 @@ using Lines = std::vector<std::string>;
 
 TEST(DesktopLookup, NoDesktopListViewUnderWineAlone) {
     ASSERT_EQ(::FindWindowW(L"Progman", nullptr), nullptr) << "another desktop stand-in is running";
-    EXPECT_EQ(FindDesktopListViewByTitle(), nullptr);
     EXPECT_EQ(FindDesktopListView(), nullptr);
     // Nothing to talk to: these return quietly.
     ApplyTransparentLabels(0);
@@ -117,33 +117,47 @@ TEST(DesktopLookup, NoDesktopListViewUnderWineAlone) {
     EXPECT_FALSE(DesktopLabelBackground().has_value());
 }
 
-TEST(DesktopLookup, BothLookupsFindTheStandIn) {
-    FakeDesktop desktop;
-    ASSERT_TRUE(desktop.Up());
-    EXPECT_EQ(FindDesktopListViewByTitle(), desktop.ListView());
-    wchar_t cls[64]{};
-    ::GetClassNameW(desktop.ListView(), cls, 64);
-    EXPECT_STREQ(cls, L"SysListView32");
+TEST(DesktopLookup, TheListViewIsFoundInOlderAndTodaysShells) {
+    for (const wchar_t* shape : {L"", L"title=Bureau", L"workerw folderview"}) {
+        FakeDesktop desktop(shape);
+        ASSERT_TRUE(desktop.Up()) << shape;
+        wchar_t cls[64]{};
+        ::GetClassNameW(desktop.ListView(), cls, 64);
+        EXPECT_STREQ(cls, L"SysListView32") << shape;
+    }
 }
 
-TEST(DesktopLookup, TheTitledLookupWantsProgramManager) {
-    FakeDesktop desktop(L"title=Bureau");
-    ASSERT_TRUE(desktop.Up());
-    EXPECT_EQ(FindDesktopListViewByTitle(), nullptr);
-    EXPECT_EQ(FindDesktopListView(), desktop.ListView());
+// The style bits as the stand-in holds them, read the way the shell's own
+// code would.
+DWORD ExtendedStyleOf(HWND listView) {
+    DWORD_PTR style = 0;
+    ::SendMessageTimeoutW(listView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0, SMTO_NORMAL, 2000, &style);
+    return static_cast<DWORD>(style);
 }
 
-TEST(DesktopActivation, ExtendedStyleIsReplacedAndTheViewShown) {
-    FakeDesktop desktop;
+// A view the user hid (desktop icons turned off) got no show request: the
+// asynchronous kind is given time to arrive.
+bool StayedHidden(FakeDesktop& desktop) {
+    PumpMessages(300);
+    const Lines all = desktop.TakeMessages(true);
+    const bool shown = std::any_of(all.begin(), all.end(),
+                                   [](const std::string& l) { return l.rfind("WM_SHOWWINDOW", 0) == 0; });
+    return !shown && (::GetWindowLongW(desktop.ListView(), GWL_STYLE) & WS_VISIBLE) == 0;
+}
+
+TEST(DesktopActivation, OnlyTheOneClickBitsChangeAndAHiddenViewStaysHidden) {
+    // Double buffering and snap to grid, as the shell sets them, and track select alone.
+    FakeDesktop desktop(L"exstyle=90008 hidden workerw folderview");
     ASSERT_TRUE(desktop.Up());
     ApplyQuickActivation(true);
+    EXPECT_EQ(ExtendedStyleOf(desktop.ListView()), 0x90848u);
     ApplyQuickActivation(false);
-    EXPECT_EQ(desktop.TakeMessages(),
-              (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
+    EXPECT_EQ(ExtendedStyleOf(desktop.ListView()), 0x90000u);
+    EXPECT_TRUE(StayedHidden(desktop));
 }
 
-TEST(DesktopActivation, ViewTypeReplacesTheTwoLowBitsOnly) {
-    FakeDesktop desktop;
+TEST(DesktopActivation, ViewTypeReplacesTheTwoLowBitsOnlyAndAHiddenViewStaysHidden) {
+    FakeDesktop desktop(L"hidden");
     ASSERT_TRUE(desktop.Up());
     const DWORD before = static_cast<DWORD>(::GetWindowLongW(desktop.ListView(), GWL_STYLE));
     SetDesktopViewStyle(LVS_SMALLICON);
@@ -156,6 +170,7 @@ TEST(DesktopActivation, ViewTypeReplacesTheTwoLowBitsOnly) {
     EXPECT_NE(std::find(got.begin(), got.end(), expected), got.end());
     SetDesktopViewStyle(LVS_ICON);
     EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(desktop.ListView(), GWL_STYLE)) & 3u, 0u);
+    EXPECT_TRUE(StayedHidden(desktop));
 }
 
 TEST(DesktopBusyShell, ABusyShellDoesNotHoldTheProgram) {
@@ -226,7 +241,7 @@ protected:
 };
 
 TEST_F(DesktopProgramTest, AChangeRecoloursTheLabelsWithTheComplementOfTheUpperLeftPixel) {
-    FakeDesktop desktop(L"count=5");
+    FakeDesktop desktop(L"count=5 workerw folderview");
     ASSERT_TRUE(desktop.Up());
     Load(true, false);
     LookAtPicture(0xFFFFFF);
@@ -275,8 +290,8 @@ TEST_F(DesktopProgramTest, TransparentLabelsAreLeftAloneAndQuickOffClearsTheStyl
     desktop.TakeMessages();
     Tick();
     Tick();
-    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0",
-                                             "LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
+    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 848 0",
+                                             "LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 848 0"}));
 }
 
 TEST_F(DesktopProgramTest, AnOpaqueBackgroundIsMadeTransparentAgainWithTheCurrentColour) {
@@ -288,10 +303,10 @@ TEST_F(DesktopProgramTest, AnOpaqueBackgroundIsMadeTransparentAgainWithTheCurren
     Tick();
     EXPECT_EQ(desktop.TakeMessages(),
               (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETTEXTBKCOLOR 0 ffffffff", "LVM_SETTEXTCOLOR 0 0",
-                     "LVM_GETITEMCOUNT 0 0", "LVM_REDRAWITEMS 0 1", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
+                     "LVM_GETITEMCOUNT 0 0", "LVM_REDRAWITEMS 0 1", "LVM_SETEXTENDEDLISTVIEWSTYLE 848 848"}));
     // Now transparent: the next tick sends nothing about colours.
     Tick();
-    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
+    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 848 848"}));
 }
 
 TEST_F(DesktopProgramTest, AnOpaqueBackgroundEqualToTheColourIsLeftAlone) {
@@ -301,7 +316,7 @@ TEST_F(DesktopProgramTest, AnOpaqueBackgroundEqualToTheColourIsLeftAlone) {
     LookAtPicture(0xFFFFFF);
     desktop.TakeMessages();
     Tick();
-    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
+    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_GETTEXTBKCOLOR 0 0", "LVM_SETEXTENDEDLISTVIEWSTYLE 848 0"}));
 }
 
 TEST_F(DesktopProgramTest, QuickOnlyRunsWithoutAPicture) {
@@ -309,7 +324,7 @@ TEST_F(DesktopProgramTest, QuickOnlyRunsWithoutAPicture) {
     ASSERT_TRUE(desktop.Up());
     Load(false, true);
     Tick();
-    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
+    EXPECT_EQ(desktop.TakeMessages(), (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 848 848"}));
 }
 
 TEST_F(DesktopProgramTest, TheLabelWatchTicksByItselfWhileAnIconOptionIsOn) {
@@ -323,7 +338,7 @@ TEST_F(DesktopProgramTest, TheLabelWatchTicksByItselfWhileAnIconOptionIsOn) {
         PumpMessages(100);
         got = desktop.TakeMessages();
     }
-    EXPECT_EQ(got, (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848"}));
+    EXPECT_EQ(got, (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 848 848"}));
 }
 
 TEST_F(DesktopProgramTest, TheTrayEntryTogglesAppliesUpdatesTheDialogAndSaves) {
@@ -350,7 +365,7 @@ TEST_F(DesktopProgramTest, TheTrayEntryTogglesAppliesUpdatesTheDialogAndSaves) {
     EXPECT_FALSE(app_->Settings().ReadControls().QuickIcon);
     EXPECT_EQ(StoredSetting(L"QuickIcon"), L"0");
     EXPECT_EQ(desktop.TakeMessages(),
-              (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 0 848", "LVM_SETEXTENDEDLISTVIEWSTYLE 0 0"}));
+              (Lines{"LVM_SETEXTENDEDLISTVIEWSTYLE 848 848", "LVM_SETEXTENDEDLISTVIEWSTYLE 848 0"}));
     EXPECT_TRUE(ReportedErrors().empty());
 }
 

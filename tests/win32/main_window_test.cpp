@@ -24,6 +24,7 @@
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"
 #include "wallpaper/tray_icon.h"
+#include "wallpaper/windows_desktop.h"
 #include "win32/file_io.h"
 #include "win32/strings.h"
 #include "win32/window.h"
@@ -75,7 +76,7 @@ KeyValues ValuesOf(const wchar_t* path) {
 void SetRunEntry(const std::wstring& command) {
     HKEY key = nullptr;
     ::RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    ::RegSetValueExW(key, win::ApplicationTitle().c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+    ::RegSetValueExW(key, kStartWithWindowsName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                      static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
 }
@@ -83,7 +84,7 @@ void SetRunEntry(const std::wstring& command) {
 void RemoveRunEntry() {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    ::RegDeleteValueW(key, win::ApplicationTitle().c_str());
+    ::RegDeleteValueW(key, kStartWithWindowsName);
     ::RegCloseKey(key);
 }
 
@@ -528,7 +529,7 @@ TEST_F(MainWindowTest, ReduceAndQuitBeforeTheStartUpStepWriteNothing) {
     Press(L"Réduire");
     Quit();
     EXPECT_EQ(ValuesOf(kConfigKey), before);
-    EXPECT_EQ(ValuesOf(kRunKey).count(win::ApplicationTitle()), 0u);
+    EXPECT_EQ(ValuesOf(kRunKey).count(kStartWithWindowsName), 0u);
     EXPECT_TRUE(ReportedErrors().empty());
 }
 
@@ -573,6 +574,17 @@ TEST_F(MainWindowTest, ReduceHidesTheWindowAndSaves) {
     EXPECT_EQ(StoredSetting(L"FileName"), ListFile());
     EXPECT_EQ(StoredSetting(L"Interval"), L"90");
     EXPECT_TRUE(win::FileExists(ListFile()));
+}
+
+TEST_F(MainWindowTest, ASaveWritesTheRunEntryQuotedOverAnUnquotedOne) {
+    SetRunEntry(L"C:\\Program Files\\Orvane\\OrvaneWallPaper.exe");  // as earlier versions wrote it
+    Load({{L"RunAtStartup", L"1"}});
+    Press(L"Réduire");
+    wchar_t stored[MAX_PATH + 8]{};
+    DWORD size = sizeof(stored);
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kRunKey, kStartWithWindowsName, RRF_RT_REG_SZ, nullptr, stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(stored), L"\"" + win::ModulePath() + L"\"");
 }
 
 // ---- the system's news ----------------------------------------------------------------

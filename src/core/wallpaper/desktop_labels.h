@@ -9,7 +9,8 @@ inline constexpr std::uint32_t kClrNone = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kLvsExTrackSelect = 0x8, kLvsExOneClickActivate = 0x40, kLvsExUnderlineHot = 0x800;
 inline constexpr std::uint32_t kQuickActivationStyle = kLvsExTrackSelect | kLvsExOneClickActivate | kLvsExUnderlineHot;
 
-// Extended style sent every tick: every extended style is replaced.
+// The one-click bits as a tick sets them, with kQuickActivationStyle as the
+// mask: the shell's other extended styles stay.
 std::uint32_t ExtendedStyleFor(bool quickIcon);
 
 // True when the labels must be made transparent again with `colour`: the
