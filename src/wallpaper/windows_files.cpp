@@ -32,6 +32,16 @@ bool WindowsPictureFiles::IsFile(const std::string& path) {
 
 bool WindowsPictureFiles::NothingAt(const std::string& path) { return NothingAtPath(win::Widen(path)); }
 
+bool WindowsPictureFiles::VolumeAvailable(const std::string& root) {
+    // The root of a drive that is not there (or not mounted, or a share that
+    // does not answer) has no attributes; with SEM_FAILCRITICALERRORS an empty
+    // removable drive says so too instead of asking the user for a disk.
+    const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    const DWORD a = ::GetFileAttributesW(win::Widen(root).c_str());
+    ::SetErrorMode(previous);
+    return a != INVALID_FILE_ATTRIBUTES;
+}
+
 bool WindowsPictureFiles::IsFolder(const std::string& path) {
     const DWORD a = Attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);

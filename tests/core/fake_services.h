@@ -72,6 +72,8 @@ public:
     bool IsFile(const std::string& p) override { return pictures.count(p) || failing.count(p) || files.count(p); }
     bool NothingAt(const std::string& p) override { return !IsFile(p) && !folders.count(p); }
     bool IsFolder(const std::string& p) override { return folders.count(p) != 0; }
+    std::set<std::string> absentVolumes;  // roots, as "E:\\"
+    bool VolumeAvailable(const std::string& root) override { return !absentVolumes.count(root); }
     std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) override {
         auto it = matches.find(folder + "|" + pattern);
         return it == matches.end() ? std::vector<std::string>{} : it->second;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <utility>
 
 #include "core/picture/bmp_file.h"
 #include "core/picture/picture_kinds.h"
 #include "core/wallpaper/composition.h"
 #include "core/error.h"
+#include "core/wallpaper/picture_chooser.h"
 #include "core/wallpaper/picture_list.h"
 #include "core/picture/resample.h"
 
@@ -66,13 +68,18 @@ std::uint32_t WallpaperModel::TopLeftPixel() const {
 // ---------------------------------------------------------------- start, load, save
 
 WallpaperModel::StartResult WallpaperModel::Start() {
-    Load();
+    try {
+        Load();
+    } catch (...) {
+        // The date watch and the label watch run whatever the load gave: a
+        // calendar composed later by "Changer !" must still turn its page.
+        ArmMidnight();
+        UpdateLabelWatch();
+        throw;
+    }
     ArmMidnight();
     if (pictures_.empty()) return StartResult::NoPictures;
-    RunChange([this] {
-        ChooseNextPicture();
-        InstallPicture(static_cast<std::size_t>(settings_.Number));
-    });
+    RunChange(ChangeKind::Picture, [this] { ChangeToNextPicture(); });
     if (settings_.RunMode != 0) SetRotation(true, RotationMilliseconds(settings_.Interval));
     return StartResult::Changed;
 }
@@ -91,7 +98,11 @@ void WallpaperModel::Load() {
             auto bytes = sys_.files.ReadWholeFile(s.FileName);
             if (!bytes) throw Error(FormatMessage1("Impossible d'ouvrir le fichier %s", s.FileName));
             auto lines = ParseListFile(*bytes, sys_.files.ListCodec());
-            RemoveMissing(lines, [this](const std::string& p) { return sys_.files.IsFile(p); });
+            // An entry whose drive or share is not there yet (a USB disk, a
+            // share mounted late) keeps its place; its turn is passed until
+            // the volume is back.
+            std::map<std::string, bool> volumes;
+            RemoveMissing(lines, [&](const std::string& p) { return sys_.files.IsFile(p) || !VolumeAvailable(p, volumes); });
             pictures_ = std::move(lines);
             ForEachObserver([](Observer& o) { o.OnPictureListReset(); });
         }
@@ -218,12 +229,17 @@ Image32 WallpaperModel::WallpaperSource(const std::string& path, const DisplayIn
 
 // ---------------------------------------------------------------- changes
 
-void WallpaperModel::RunChange(const std::function<void()>& change) {
+void WallpaperModel::RunChange(ChangeKind kind, const std::function<void()>& change) {
     // An error box runs a message loop of its own: a timer or a menu can ask
     // for another change meanwhile. It waits until this one is over, so that
-    // what the user chose last is what stays.
+    // what the user chose last is what stays. A recompose of the current
+    // picture never takes the place of a waiting change of picture: that
+    // change composes at the day's date and the screen's size anyway.
     if (changing_) {
-        pendingChange_ = change;
+        if (!(kind == ChangeKind::Recompose && pendingChange_ && pendingKind_ == ChangeKind::Picture)) {
+            pendingChange_ = change;
+            pendingKind_ = kind;
+        }
         return;
     }
     changing_ = true;
@@ -248,29 +264,41 @@ void WallpaperModel::RunChange(const std::function<void()>& change) {
     if (pendingChange_) {
         auto next = std::move(pendingChange_);
         pendingChange_ = nullptr;
-        RunChange(next);
+        RunChange(pendingKind_, next);
     }
 }
 
-void WallpaperModel::ChooseNextPicture() {
-    const auto count = static_cast<std::int32_t>(pictures_.size());
-    if (count <= 0) return;
-    WallpaperSettings& s = settings_;
-    s.Number = s.Random ? NextRandomIndex(sys_.clock.MillisecondsSinceUtcMidnight(), count)
-                        : NextSequentialIndex(s.Number, count);
+bool WallpaperModel::VolumeAvailable(const std::string& path, std::map<std::string, bool>& known) {
+    const std::string root = VolumeRoot(path);
+    if (root.empty()) return true;
+    auto it = known.find(root);
+    if (it == known.end()) it = known.emplace(root, sys_.files.VolumeAvailable(root)).first;
+    return it->second;
+}
+
+void WallpaperModel::ChangeToNextPicture() {
+    if (pictures_.empty()) return;
+    NextPictureRules rules;
+    rules.count = pictures_.size();
+    rules.number = settings_.Number;
+    rules.random = settings_.Random;
+    rules.seed = sys_.clock.MillisecondsSinceUtcMidnight();
+    std::map<std::string, bool> volumes;
+    const NextPictures next =
+        ChooseNextPictures(rules, [&](std::size_t i) { return VolumeAvailable(pictures_[i], volumes); });
+    settings_.Number = next.number;
+    // Nothing can be read now: the wallpaper stays as it is, quietly.
+    if (next.indexes.empty()) return;
+    InstallPicture(next.indexes.front());
 }
 
 void WallpaperModel::ChangeNow() {
     if (pictures_.empty()) return;
-    RunChange([this] {
-        if (pictures_.empty()) return;
-        ChooseNextPicture();
-        InstallPicture(static_cast<std::size_t>(settings_.Number));
-    });
+    RunChange(ChangeKind::Picture, [this] { ChangeToNextPicture(); });
 }
 
 void WallpaperModel::Apply(std::size_t index) {
-    RunChange([this, index] {
+    RunChange(ChangeKind::Picture, [this, index] {
         // The rotation goes on from where it was, whatever happens here.
         const std::int32_t kept = settings_.Number;
         settings_.Number = static_cast<std::int32_t>(index);
@@ -322,13 +350,7 @@ void WallpaperModel::OnTimer(ModelTimer timer) {
         case ModelTimer::Rotation:
             // The countdown starts again once the change is over.
             sys_.timers.Stop(ModelTimer::Rotation);
-            if (!pictures_.empty()) {
-                RunChange([this] {
-                    if (pictures_.empty()) return;
-                    ChooseNextPicture();
-                    InstallPicture(static_cast<std::size_t>(settings_.Number));
-                });
-            }
+            if (!pictures_.empty()) RunChange(ChangeKind::Picture, [this] { ChangeToNextPicture(); });
             // As the user left it: a dialog closed during an error box may
             // have turned the rotation off.
             if (rotationArmed_ && rotationMs_ > 0) sys_.timers.Start(ModelTimer::Rotation, rotationMs_);
@@ -361,7 +383,7 @@ void WallpaperModel::OnClockChanged() {
 void WallpaperModel::OnDisplayChanged() {
     if (!installed_) return;
     const std::string path = installedPath_;
-    RunChange([this, path] {
+    RunChange(ChangeKind::Recompose, [this, path] {
         // The picture may have gone since: the wallpaper stays as it is, and
         // the next change says why if it still cannot be read.
         try {

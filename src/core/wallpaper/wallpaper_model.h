@@ -6,6 +6,7 @@
 // Everything it needs from the system comes through wallpaper_services.h.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -158,14 +159,17 @@ private:
     };
 
     bool LoadCurrentPicture(const std::string& path);
-    void ChooseNextPicture();
+    // The rotation's step: the chooser's next entry becomes the wallpaper.
+    void ChangeToNextPicture();
+    bool VolumeAvailable(const std::string& path, std::map<std::string, bool>& known);
     void InstallPicture(std::size_t index);
     void Compose(const std::string& path);
     // The picture as the wallpaper takes it: at the screen's size when
     // stretched, at its own otherwise; from the kept copy when it serves.
     Image32 WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft);
     bool CurrentPixelsAreWhole() const;
-    void RunChange(const std::function<void()>& change);
+    enum class ChangeKind { Picture, Recompose };
+    void RunChange(ChangeKind kind, const std::function<void()>& change);
     void SetRotation(bool on, std::uint32_t ms);
     void ArmMidnight();
     void UpdateLabelWatch();
@@ -182,6 +186,7 @@ private:
     bool loadFailed_ = false;
     bool changing_ = false;
     std::function<void()> pendingChange_;  // asked for while a change ran
+    ChangeKind pendingKind_ = ChangeKind::Picture;
     bool rotationArmed_ = false;
     std::uint32_t rotationMs_ = 0;
     bool labelWatchOn_ = false;

@@ -28,6 +28,8 @@ public:
     // the name is unknown (a file that cannot be looked at is something).
     virtual bool NothingAt(const std::string& path) = 0;
     virtual bool IsFolder(const std::string& path) = 0;
+    // The volume at this root ("C:\\", a share's "\\\\server\\share\\") can be reached now.
+    virtual bool VolumeAvailable(const std::string& root) = 0;
     // Full paths of the entries of `folder` that match `pattern` ("*.bmp"),
     // in the system's order; folders whose names match are included.
     virtual std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) = 0;

@@ -87,6 +87,39 @@ TEST_F(WallpaperModelTest, AnUnreadableListFileStopsTheLoadAndNothingIsSavedAfte
     }
     model.Save();
     EXPECT_TRUE(rig.store.writes.empty());
+    // The date watch runs all the same: "Changer !" may compose a calendar later.
+    EXPECT_TRUE(rig.timers.Running(ModelTimer::Midnight));
+}
+
+TEST_F(WallpaperModelTest, AnEntryOnADriveNotThereYetKeepsItsPlaceAndItsTurnIsPassed) {
+    rig.ListPictures({"C:\\a.bmp", "E:\\usb.bmp", "C:\\b.bmp"});
+    rig.files.pictures.erase("E:\\usb.bmp");
+    rig.files.absentVolumes.insert("E:\\");
+    rig.files.pictures.erase("C:\\gone.bmp");
+    rig.files.files[rig.files.defaultList] += "C:\\gone.bmp\r\n";  // its drive is there: dropped
+    rig.store.values["Random"] = "0";
+    rig.store.values["Number"] = "0";
+    model.Start();
+    EXPECT_EQ(model.Pictures(), (std::vector<std::string>{"C:\\a.bmp", "E:\\usb.bmp", "C:\\b.bmp"}));
+    EXPECT_EQ(model.Settings().Number, 2);  // passed over E: without an error box
+    EXPECT_TRUE(rig.errors.texts.empty());
+    model.Save();
+    EXPECT_EQ(rig.files.files[rig.files.defaultList], "C:\\a.bmp\r\nE:\\usb.bmp\r\nC:\\b.bmp\r\n");
+
+    // Back again: it takes its turn.
+    rig.files.absentVolumes.clear();
+    rig.files.pictures["E:\\usb.bmp"] = {};
+    model.ChangeNow();
+    model.ChangeNow();
+    EXPECT_EQ(model.Settings().Number, 1);
+    EXPECT_EQ(rig.files.decodedWithin.back().first, "E:\\usb.bmp");
+
+    // Nothing that can be read: the wallpaper stays, quietly.
+    rig.files.absentVolumes = {"C:\\", "E:\\"};
+    const auto shown = rig.desktop.shown.size();
+    model.ChangeNow();
+    EXPECT_EQ(rig.desktop.shown.size(), shown);
+    EXPECT_TRUE(rig.errors.texts.empty());
 }
 
 TEST_F(WallpaperModelTest, SaveWritesTheRunEntryTheListAndTheValuesInOrder) {
@@ -202,6 +235,22 @@ TEST_F(WallpaperModelTest, AChangeAskedForDuringAnErrorBoxRunsAfterItNotInsideIt
     EXPECT_EQ(model.Settings().Number, 1);  // the deferred change ran afterwards, from the kept place
     EXPECT_EQ(rig.desktop.shown.back().first, rig.desktop.wallpaperPath);
     EXPECT_EQ(rig.errors.texts.size(), 1u);
+}
+
+TEST_F(WallpaperModelTest, ARecomposeAskedForDuringAnErrorBoxNeverReplacesAWaitingChangeOfPicture) {
+    rig.files.failing["C:\\bad.jpg"] = "Erreur JPEG #53";
+    StartWith({"C:\\a.bmp", "C:\\bad.jpg", "C:\\c.bmp"}, {{"Random", "0"}, {"Number", "-1"}, {"Calendar", "1"}});
+    rig.errors.whileShown = [&] {
+        rig.errors.whileShown = nullptr;
+        model.Apply(2);               // the user's choice
+        model.OnDisplayChanged();     // then the system's news
+        rig.clock.today = Date{2026, 12, 10};
+        model.OnClockChanged();
+    };
+    model.Apply(1);
+    ASSERT_EQ(rig.errors.texts.size(), 1u);
+    EXPECT_EQ(rig.files.decodedWithin.back().first, "C:\\c.bmp");
+    EXPECT_EQ(model.ShownDate().day, 10);
 }
 
 TEST_F(WallpaperModelTest, ANewDayRecomposesTheSamePictureWithoutMovingAnything) {
