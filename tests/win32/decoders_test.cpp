@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_writer.h"
+#include "support/byte_writer.h"
 
 #include <cstdio>
 #include <cstdlib>
