@@ -44,6 +44,7 @@
 #include "core/picture/image_canvas.h"
 #include "core/picture/jpeg_decoder.h"
 #include "core/picture/resample.h"
+#include "support/jpeg_writer.h"
 
 extern char** environ;
 
@@ -73,64 +74,6 @@ const Picture kPortrait12{"12-MP portrait photo (stored 4000 x 3000, Exif orient
                           3000, 6};
 const Picture kScreen1080{"1920 x 1080 picture", "screen-1080.jpg", 1920, 1080, 0};
 
-// The APP1 payload of an Exif block holding only the orientation.
-std::vector<std::uint8_t> ExifOrientationBlock(int orientation) {
-    return {'E', 'x', 'i', 'f', 0, 0,                      // Exif header
-            'I', 'I', 42, 0, 8, 0, 0, 0,                   // TIFF header, IFD0 at 8
-            1, 0,                                          // one entry
-            0x12, 0x01, 3, 0, 1, 0, 0, 0,                  // orientation, SHORT, count 1
-            static_cast<std::uint8_t>(orientation), 0, 0, 0,
-            0, 0, 0, 0};                                   // no next IFD
-}
-
-// A photograph-like picture: smooth light, some texture and grain, so that
-// the entropy decoder has as much work as with a real photo (a flat picture
-// decodes several times faster and would flatter everyone).
-void WriteTestJpeg(const fs::path& path, const Picture& p) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot create " + path.string());
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = p.width;
-    c.image_height = p.height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);  // what cameras and editors write
-    jpeg_start_compress(&c, TRUE);
-    if (p.orientation) {
-        const std::vector<std::uint8_t> exif = ExifOrientationBlock(p.orientation);
-        jpeg_write_marker(&c, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
-    }
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(p.width) * 3);
-    std::uint32_t seed = 0x9E3779B9u;
-    // The texture keeps its scale whatever the size, as a photo's grain does.
-    for (int y = 0; y < p.height; ++y) {
-        for (int x = 0; x < p.width; ++x) {
-            seed ^= seed << 13;
-            seed ^= seed >> 17;
-            seed ^= seed << 5;
-            const int grain = static_cast<int>(seed % 25) - 12;
-            const int waves = static_cast<int>(24.0 * std::sin(x * 0.013) * std::cos(y * 0.021) +
-                                               16.0 * std::sin((x + 2 * y) * 0.0041));
-            const int r = 40 + x * 160 / p.width + waves + grain;
-            const int g = 60 + y * 140 / p.height + waves / 2 + grain;
-            const int b = 200 - (x + y) * 150 / (p.width + p.height) - waves + grain;
-            row[x * 3] = static_cast<std::uint8_t>(std::clamp(r, 0, 255));
-            row[x * 3 + 1] = static_cast<std::uint8_t>(std::clamp(g, 0, 255));
-            row[x * 3 + 2] = static_cast<std::uint8_t>(std::clamp(b, 0, 255));
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
-}
-
 std::vector<std::uint8_t> ReadFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY);
     if (fd < 0) throw std::runtime_error("cannot read " + path.string());
@@ -155,6 +98,29 @@ void WriteFile(const fs::path& path, const std::uint8_t* bytes, std::size_t size
     const ssize_t n = ::write(fd, bytes, size);
     ::close(fd);
     if (n != static_cast<ssize_t>(size)) throw std::runtime_error("cannot write " + path.string());
+}
+
+// A photograph-like picture: smooth light, some texture and grain, so that
+// the entropy decoder has as much work as with a real photo (a flat picture
+// decodes several times faster and would flatter everyone).
+void WriteTestJpeg(const fs::path& path, const Picture& p) {
+    std::uint32_t seed = 0x9E3779B9u;
+    // The texture keeps its scale whatever the size, as a photo's grain does.
+    test_jpeg::Bytes jpeg = test_jpeg::EncodeJpeg(p.width, p.height, [&](int x, int y) {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        const int grain = static_cast<int>(seed % 25) - 12;
+        const int waves = static_cast<int>(24.0 * std::sin(x * 0.013) * std::cos(y * 0.021) +
+                                           16.0 * std::sin((x + 2 * y) * 0.0041));
+        const int r = 40 + x * 160 / p.width + waves + grain;
+        const int g = 60 + y * 140 / p.height + waves / 2 + grain;
+        const int b = 200 - (x + y) * 150 / (p.width + p.height) - waves + grain;
+        const auto level = [](int v) { return static_cast<std::uint32_t>(std::clamp(v, 0, 255)); };
+        return level(r) << 16 | level(g) << 8 | level(b);
+    }, {.quality = 90});  // what cameras and editors write
+    if (p.orientation) jpeg = test_jpeg::WithExifOrientation(jpeg, p.orientation);
+    WriteFile(path, jpeg.data(), jpeg.size());
 }
 
 // ---- the floor: libjpeg-turbo alone -------------------------------------------------

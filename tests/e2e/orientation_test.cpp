@@ -12,10 +12,7 @@
 #include <vector>
 
 #include "e2e/wallpaper_fixture.h"
-
-extern "C" {
-#include <jpeglib.h>
-}
+#include "support/jpeg_writer.h"
 
 namespace e2e {
 namespace {
@@ -27,47 +24,16 @@ constexpr DWORD kWhite = 0xFFFFFF, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0
 // red, bottom-left green, bottom-right blue, grey between. Quality 100 so
 // that the corners keep their colours.
 std::string MakeSidewaysJpeg() {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = kStoredWidth;
-    c.image_height = kStoredHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    // The orientation, as a camera writes it: an Exif APP1 block.
-    const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0,       // Exif header
-                                  'M', 'M', 0, 42, 0, 0, 0, 8,    // TIFF header (big-endian), IFD0 at 8
-                                  0, 1,                           // one entry
-                                  0x01, 0x12, 0, 3, 0, 0, 0, 1,   // orientation, SHORT, count 1
-                                  0, 6, 0, 0,                     // 6
-                                  0, 0, 0, 0};                    // no next IFD
-    jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
-    std::vector<unsigned char> row(kStoredWidth * 3);
-    while (c.next_scanline < c.image_height) {
-        const int y = static_cast<int>(c.next_scanline);
-        for (int x = 0; x < kStoredWidth; ++x) {
-            DWORD rgb = kGrey;
-            if (y < 8 && x < 8) rgb = kWhite;
-            else if (y < 8 && x >= kStoredWidth - 8) rgb = kRed;
-            else if (y >= kStoredHeight - 8 && x < 8) rgb = kGreen;
-            else if (y >= kStoredHeight - 8 && x >= kStoredWidth - 8) rgb = kBlue;
-            row[x * 3] = (rgb >> 16) & 0xFF, row[x * 3 + 1] = (rgb >> 8) & 0xFF, row[x * 3 + 2] = rgb & 0xFF;
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&c);
-    free(out);
-    return bytes;
+    const test_jpeg::Bytes stored = test_jpeg::EncodeJpeg(kStoredWidth, kStoredHeight, [](int x, int y) -> std::uint32_t {
+        if (y < 8 && x < 8) return kWhite;
+        if (y < 8 && x >= kStoredWidth - 8) return kRed;
+        if (y >= kStoredHeight - 8 && x < 8) return kGreen;
+        if (y >= kStoredHeight - 8 && x >= kStoredWidth - 8) return kBlue;
+        return kGrey;
+    }, {.quality = 100});
+    // The orientation, as a camera writes it: an Exif block.
+    const test_jpeg::Bytes file = test_jpeg::WithExifOrientation(stored, 6);
+    return std::string(file.begin(), file.end());
 }
 
 std::wstring WallpaperFile() {

@@ -9,10 +9,7 @@
 #include <optional>
 
 #include "e2e/wallpaper_fixture.h"
-
-extern "C" {
-#include <jpeglib.h>
-}
+#include "support/jpeg_writer.h"
 
 namespace e2e {
 namespace {
@@ -31,31 +28,10 @@ std::optional<SIZE> BmpSize(const std::wstring& path) {
     return SIZE{ih.biWidth, ih.biHeight < 0 ? -ih.biHeight : ih.biHeight};
 }
 
-// A grey JPEG of the given size, encoded with libjpeg.
+// A grey JPEG of the given size.
 std::string MakeJpeg(int width, int height) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3, 0x80);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&c);
-    free(out);
-    return bytes;
+    const test_jpeg::Bytes file = test_jpeg::EncodeJpeg(width, height, [](int, int) { return 0x808080u; }, {.quality = 75});
+    return std::string(file.begin(), file.end());
 }
 
 // A 16 x 16, 32-bit icon file.

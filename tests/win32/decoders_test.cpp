@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/byte_writer.h"
+#include "support/byte_writer.h"
+#include "support/jpeg_writer.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,10 +22,6 @@
 #include "win32/handles.h"
 #include "win32/strings.h"
 #include "win32/test_support.h"
-
-extern "C" {
-#include <jpeglib.h>
-}
 
 namespace {
 
@@ -72,35 +69,8 @@ Image32 Sample(int w, int h) {
 }
 
 Bytes Jpeg(const Image32& img) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = img.width;
-    c.image_height = img.height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 98, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(img.width) * 3);
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < img.width; ++x) {
-            const std::uint32_t p = img.at(x, static_cast<int>(c.next_scanline));
-            row[3 * x] = static_cast<std::uint8_t>(p >> 16), row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
-            row[3 * x + 2] = static_cast<std::uint8_t>(p);
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes result(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return result;
+    return test_jpeg::EncodeJpeg(img.width, img.height, [&](int x, int y) { return img.at(x, y) & 0xFFFFFFu; },
+                                 {.quality = 98});
 }
 
 // A bitmap file with a palette: `indices` are row-major, top row first.

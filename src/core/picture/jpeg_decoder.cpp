@@ -17,9 +17,14 @@
 #include "core/picture/resample.h"
 #include "core/picture/upright_rows.h"
 
+// jpeglib.h first: it brings jconfig.h, whose D_ARITH_CODING_SUPPORTED
+// decides whether jerror.h numbers JWRN_ARITH_BAD_CODE (and so every code
+// after it) as the library does.
 extern "C" {
-#include <jerror.h>
+// clang-format off
 #include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
 }
 
 namespace orvane {
@@ -44,8 +49,27 @@ constexpr int kBatchRows = 16;
 // it, so the factor costs time only where it means decoding at full size.
 constexpr unsigned kResamplerShare = 2;
 
-// Rows of slack between the two threads, in bytes of decoded rows.
+// Rows of slack between the two threads, in bytes of decoded rows, and
+// never fewer than kMinSlackRows rows whatever the width.
 constexpr std::int64_t kRingSlackBytes = 2 << 20;
+constexpr int kMinSlackRows = 4 * kBatchRows;
+
+// With two threads, a consumer short of rows sleeps until this many more
+// than it has are decoded (or all it needs, when that is more).
+constexpr int kWakeRows = 4 * kBatchRows;
+
+// The two threads' contract. The ring holds the rows one destination row
+// reads (at most MaxSourceRows), one batch and the slack. The decoder only
+// writes whole batches, and only while they fit behind the oldest row the
+// consumer keeps; the consumer sleeps while it has fewer rows than it
+// needs, until `decoded + kWakeRows` are there. It has fewer than it needs,
+// so decoded + kWakeRows < kept + MaxSourceRows + kWakeRows, and that many
+// rows fit in the ring as long as kWakeRows <= slack + one batch. Past
+// that, the consumer waits for rows the decoder has no room to write, and
+// each sleeps for ever (a 6000 x 4000 picture to 1920 x 1080 does it).
+// Both counts being whole batches keeps the bound exact.
+static_assert(kWakeRows <= kMinSlackRows + kBatchRows, "the consumer would wait for rows the ring cannot hold");
+static_assert(kWakeRows % kBatchRows == 0 && kMinSlackRows % kBatchRows == 0);
 
 // Below this many decoded pixels a second thread costs more to start than
 // it saves.
@@ -53,7 +77,8 @@ constexpr std::int64_t kThreadMinPixels = 1 << 18;
 
 enum class Failure { None, Library, TooManyScans, TooLarge, Exception };
 
-// libjpeg reports fatal errors through error_exit, which must not return.
+// libjpeg reports fatal errors through error_exit, which must not return
+// (and OnMessage below raises the warnings that lose picture data there).
 // It leaves by longjmp to the function that armed `jump` on the same
 // thread (Prepare or DecodeRows below); only C frames and these callbacks
 // (which own nothing) lie between, so no destructor is skipped.
@@ -71,8 +96,41 @@ void OnError(j_common_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
-// Warnings (and trace output) would go to stderr: a window program has none.
-void OnMessage(j_common_ptr, int) {}
+// Warnings after which libjpeg goes on with part of the picture made up:
+// it fills what it could not decode with zeros (grey, or a smear of the last
+// good block) and still reports success. They are refused like errors:
+// - JWRN_HIT_MARKER: a marker met inside the scan, the usual shape of a
+//   file cut short and closed by an end marker (by a download or a copy
+//   that stopped);
+// - JWRN_JPEG_EOF: the input ended in the scan (only a source that pads
+//   the end says so; ours fails first, this one is for safety);
+// - JWRN_HUFF_BAD_CODE, JWRN_ARITH_BAD_CODE: scan data that is no code at
+//   all, the rest of its segment is lost;
+// - JWRN_MUST_RESYNC: a restart marker missing or out of place, the rows
+//   up to the next one are lost or shifted.
+// The others describe headers, not pixels, and stay tolerated as every
+// viewer tolerates them: extra bytes before a marker (JWRN_EXTRANEOUS_DATA,
+// common after editors), an unknown JFIF revision or Adobe transform, odd
+// scan parameters (JWRN_NOT_SEQUENTIAL, JWRN_BOGUS_PROGRESSION: a scan sent
+// twice), a damaged ICC block.
+bool LosesPictureData(int code) {
+    switch (code) {
+        case JWRN_HIT_MARKER:
+        case JWRN_JPEG_EOF:
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_ARITH_BAD_CODE:
+        case JWRN_MUST_RESYNC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Level -1 is a warning, 0 and up trace output; none of it goes to stderr
+// (a window program has none).
+void OnMessage(j_common_ptr cinfo, int level) {
+    if (level < 0 && LosesPictureData(cinfo->err->msg_code)) OnError(cinfo);
+}
 void OnOutput(j_common_ptr) {}
 
 void OnProgress(j_common_ptr cinfo) {
@@ -451,7 +509,7 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
         // pages, which can cost more than decoding into them): some slack
         // keeps the decoder from waiting on every batch.
         const int slack = std::max<int>(
-            4 * kBatchRows, static_cast<int>(std::min<std::int64_t>(kRingSlackBytes / (4 * std::int64_t{s.width}), s.height)));
+            kMinSlackRows, static_cast<int>(std::min<std::int64_t>(kRingSlackBytes / (4 * std::int64_t{s.width}), s.height)));
         RowRing ring(s.width, ringRows + slack, nullptr);
         Failure failure = Failure::None;
         std::exception_ptr thrown;
@@ -487,9 +545,9 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
                 Consumer consumer(resampler, upright);
                 int decoded = 0;
                 while (!consumer.Finished()) {
-                    // Woken for a few batches at a time, never for more than
-                    // the ring can hold.
-                    const int wanted = std::min({std::max(consumer.RowsNeeded(), decoded + 4 * kBatchRows),
+                    // Woken for a few batches at a time (see kWakeRows for
+                    // why that always fits in the ring).
+                    const int wanted = std::min({std::max(consumer.RowsNeeded(), decoded + kWakeRows),
                                                  consumer.FirstKept() + ring.Rows(), s.height});
                     decoded = ring.WaitForRows(consumer.RowsNeeded(), wanted);
                     if (decoded < 0) break;

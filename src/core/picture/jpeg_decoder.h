@@ -1,6 +1,8 @@
 #pragma once
 // JPEG decoding through libjpeg(-turbo). The library's errors never end the
-// process: they become Error("Erreur JPEG #<message number>"). A file whose
+// process: they become Error("Erreur JPEG #<message number>"), and so do its
+// warnings that mean part of the picture is missing or made up (a file cut
+// short and closed by an end marker, damaged scan data). A file whose
 // frame is past PictureSizeAcceptable is refused with "Image trop grande
 // (W x H pixels)" before any pixel is decoded, and a progressive file of more
 // than 1000 scans with "Fichier JPEG trop complexe (plus de 1000 passes)".

@@ -3,7 +3,7 @@
 // Windows shows for an icon loaded at its own size.
 #include <gtest/gtest.h>
 
-#include "core/byte_writer.h"
+#include "support/byte_writer.h"
 
 #include <cstdint>
 #include <string>

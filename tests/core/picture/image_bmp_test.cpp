@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/byte_writer.h"
+#include "support/byte_writer.h"
 
 #include <cstdint>
 #include <string>

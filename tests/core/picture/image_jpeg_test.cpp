@@ -4,8 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/picture/bmp_file.h"
@@ -13,44 +17,19 @@
 #include "core/picture/jpeg_decoder.h"
 #include "core/picture/resample.h"
 
+#include "support/jpeg_writer.h"
+
 extern "C" {
 #include <jerror.h>
-#include <jpeglib.h>
 }
 
 namespace orvane {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Encodes rows of `components` bytes per pixel with libjpeg itself.
-Bytes Encode(int w, int h, int components, J_COLOR_SPACE space, const std::vector<std::uint8_t>& samples,
-             bool progressive = false, int quality = 95) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = w;
-    c.image_height = h;
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(&samples[static_cast<std::size_t>(c.next_scanline) * w * components]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes result(out, out + outSize);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return result;
-}
+using test_jpeg::Bytes;
+using test_jpeg::EncodeJpeg;
+using test_jpeg::EncodeJpegSamples;
+using test_jpeg::WithExifOrientation;
 
 // Left half red, right half blue, top-left 8 x 8 block white.
 Bytes TwoColourPicture(int w, int h, bool progressive = false) {
@@ -65,7 +44,7 @@ Bytes TwoColourPicture(int w, int h, bool progressive = false) {
             else
                 p[0] = 0, p[1] = 0, p[2] = 255;
         }
-    return Encode(w, h, 3, JCS_RGB, rgb, progressive);
+    return EncodeJpegSamples(w, h, 3, rgb, {.progressive = progressive});
 }
 
 void ExpectNear(std::uint32_t pixel, std::uint32_t expected, int tolerance = 6) {
@@ -103,7 +82,7 @@ TEST(JpegDecode, OddSizesAndRowBatches) {
     // Heights that are not multiples of the decoder's row groups.
     for (int h : {1, 7, 17, 33}) {
         std::vector<std::uint8_t> rgb(static_cast<std::size_t>(5) * h * 3, 200);
-        const Bytes f = Encode(5, h, 3, JCS_RGB, rgb);
+        const Bytes f = EncodeJpegSamples(5, h, 3, rgb);
         const Image32 img = DecodeJpeg(f.data(), f.size());
         ASSERT_EQ(img.height, h);
         ExpectNear(img.at(4, h - 1), 0xFFC8C8C8u, 3);
@@ -112,14 +91,14 @@ TEST(JpegDecode, OddSizesAndRowBatches) {
 
 TEST(JpegDecode, GreyscaleAndCmyk) {
     std::vector<std::uint8_t> grey(16 * 16, 100);
-    const Bytes g = Encode(16, 16, 1, JCS_GRAYSCALE, grey);
+    const Bytes g = EncodeJpegSamples(16, 16, 1, grey);
     const Image32 gi = DecodeJpeg(g.data(), g.size());
     ExpectNear(gi.at(7, 7), 0xFF646464u, 2);
 
     // Adobe-style CMYK (values stored inverted): pure red is C=255 M=0 Y=0 K=255.
     std::vector<std::uint8_t> cmyk;
     for (int i = 0; i < 16 * 16; ++i) cmyk.insert(cmyk.end(), {255, 0, 0, 255});
-    const Bytes c = Encode(16, 16, 4, JCS_CMYK, cmyk);
+    const Bytes c = EncodeJpegSamples(16, 16, 4, cmyk);
     const Image32 ci = DecodeJpeg(c.data(), c.size());
     ASSERT_EQ(ci.width, 16);
     ExpectNear(ci.at(3, 12), 0xFFFF0000u);
@@ -190,46 +169,28 @@ TEST(JpegDecode, EndlessProgressiveScansAreCutShort) {
 
 // ---- orientation, decoding to a size, and the second thread -------------------------
 
-// The file with an Exif block holding `orientation` spliced in after SOI.
-Bytes WithOrientation(const Bytes& jpeg, int orientation) {
-    const Bytes exif = {0xFF, 0xE1, 0, 34,                                  // APP1, length 34
-                        'E', 'x', 'i', 'f', 0, 0,                           // Exif header
-                        'M', 'M', 0, 42, 0, 0, 0, 8,                        // TIFF header, IFD0 at 8
-                        0, 1,                                               // one entry
-                        0x01, 0x12, 0, 3, 0, 0, 0, 1,                       // orientation, SHORT, 1
-                        0, static_cast<std::uint8_t>(orientation), 0, 0,
-                        0, 0, 0, 0};                                        // no next IFD
-    Bytes f = jpeg;
-    f.insert(f.begin() + 2, exif.begin(), exif.end());
-    return f;
-}
-
 // A photograph-like picture: smooth light, waves and grain.
-Bytes PhotoLike(int w, int h, unsigned seed = 1, int quality = 90) {
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
+Bytes PhotoLike(int w, int h, unsigned seed = 1, test_jpeg::JpegOptions options = {}) {
+    // The waves are a product of a row and a column term: worked out once,
+    // they keep a 24-megapixel picture quick to make.
+    std::vector<double> across(static_cast<std::size_t>(w)), down(static_cast<std::size_t>(h));
+    for (int x = 0; x < w; ++x) across[x] = 30 * std::sin(x * 0.07);
+    for (int y = 0; y < h; ++y) down[y] = std::cos(y * 0.05);
     std::uint32_t r = seed * 2654435761u + 1;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            r ^= r << 13, r ^= r >> 17, r ^= r << 5;
-            const int grain = static_cast<int>(r % 21) - 10;
-            const int waves = static_cast<int>(30 * std::sin(x * 0.07) * std::cos(y * 0.05));
-            std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
-            p[0] = static_cast<std::uint8_t>(std::clamp(30 + 190 * x / w + waves + grain, 0, 255));
-            p[1] = static_cast<std::uint8_t>(std::clamp(50 + 150 * y / h - waves / 2 + grain, 0, 255));
-            p[2] = static_cast<std::uint8_t>(std::clamp(220 - 180 * (x + y) / (w + h) + waves + grain, 0, 255));
-        }
-    return Encode(w, h, 3, JCS_RGB, rgb, false, quality);
+    return EncodeJpeg(w, h, [&](int x, int y) {
+        r ^= r << 13, r ^= r >> 17, r ^= r << 5;
+        const int grain = static_cast<int>(r % 21) - 10;
+        const int waves = static_cast<int>(across[x] * down[y]);
+        const auto level = [](int v) { return static_cast<std::uint32_t>(std::clamp(v, 0, 255)); };
+        return level(30 + 190 * x / w + waves + grain) << 16 | level(50 + 150 * y / h - waves / 2 + grain) << 8 |
+               level(220 - 180 * (x + y) / (w + h) + waves + grain);
+    }, options);
 }
 
 // A grey picture of `level(x, y)`.
 Bytes Pattern(int w, int h, const std::function<int(int, int)>& level, int quality = 90) {
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
-            p[0] = p[1] = p[2] = static_cast<std::uint8_t>(std::clamp(level(x, y), 0, 255));
-        }
-    return Encode(w, h, 3, JCS_RGB, rgb, false, quality);
+    return EncodeJpeg(w, h, [&](int x, int y) { return 0x010101u * static_cast<std::uint32_t>(std::clamp(level(x, y), 0, 255)); },
+                      {.quality = quality});
 }
 
 // Where a photo viewer shows stored pixel (x, y) of a w x h picture.
@@ -288,7 +249,7 @@ TEST(JpegOrientation, EveryValueTurnsThePictureAsAPhotoViewerDoes) {
         const Bytes plain = PhotoLike(w, h);
         const Image32 stored = DecodeJpeg(plain.data(), plain.size());
         for (int o = 1; o <= 8; ++o) {
-            const Bytes file = WithOrientation(plain, o);
+            const Bytes file = WithExifOrientation(plain, o);
             const Image32 expected = Turned(stored, o);
             for (DecodeThreads threads : kBothWays) {
                 const Image32 upright = DecodeJpeg(file.data(), file.size(), threads);
@@ -318,7 +279,7 @@ TEST(JpegOrientation, CornersLandWhereTheCameraMeantThem) {
             else if (y < 8 && x >= w - 8) p[0] = 255;
             else if (y >= h - 8 && x < 8) p[1] = 255;
         }
-    const Bytes plain = Encode(w, h, 3, JCS_RGB, rgb, false, 100);
+    const Bytes plain = EncodeJpegSamples(w, h, 3, rgb, {.quality = 100});
     struct Expect {
         int orientation;
         const char* white;  // corner of the upright picture: "TL", "TR", "BL", "BR"
@@ -326,7 +287,7 @@ TEST(JpegOrientation, CornersLandWhereTheCameraMeantThem) {
     };
     for (const Expect& e : {Expect{1, "TL", "TR"}, Expect{2, "TR", "TL"}, Expect{3, "BR", "BL"}, Expect{4, "BL", "BR"},
                             Expect{5, "TL", "BL"}, Expect{6, "TR", "BR"}, Expect{7, "BR", "TR"}, Expect{8, "BL", "TL"}}) {
-        const Bytes file = WithOrientation(plain, e.orientation);
+        const Bytes file = WithExifOrientation(plain, e.orientation);
         const Image32 img = DecodeJpeg(file.data(), file.size());
         auto corner = [&](const char* c) {
             return img.at(c[1] == 'L' ? 2 : img.width - 3, c[0] == 'T' ? 2 : img.height - 3);
@@ -359,7 +320,7 @@ TEST(JpegToSize, TurnedPhotosAreResampledInTheirUprightAxes) {
     // the order in which the two axes are rounded being the only change.
     const Bytes plain = PhotoLike(150, 70, 5);
     for (int o = 1; o <= 8; ++o) {
-        const Bytes file = WithOrientation(plain, o);
+        const Bytes file = WithExifOrientation(plain, o);
         const Image32 upright = DecodeJpeg(file.data(), file.size());
         for (const auto& [w, h] : {std::pair{upright.width * 3 / 4, upright.height * 4 / 5}, std::pair{31, 47}}) {
             const Image32 got = DecodeJpegToSize(file.data(), file.size(), w, h);
@@ -372,7 +333,7 @@ TEST(JpegToSize, TurnedPhotosAreResampledInTheirUprightAxes) {
 }
 
 TEST(JpegToSize, OneAndTwoThreadsMakeTheSamePicture) {
-    const Bytes file = WithOrientation(PhotoLike(480, 272, 7), 6);
+    const Bytes file = WithExifOrientation(PhotoLike(480, 272, 7), 6);
     for (const auto& [w, h] : {std::pair{100, 200}, std::pair{17, 29}, std::pair{60, 30}, std::pair{272, 480}}) {
         const Image32 one = DecodeJpegToSize(file.data(), file.size(), w, h, DecodeThreads::One);
         const Image32 two = DecodeJpegToSize(file.data(), file.size(), w, h, DecodeThreads::Two);
@@ -428,10 +389,10 @@ TEST(JpegToSize, DctScaledPicturesStayCloseToTodays) {
 
 TEST(JpegToSize, GreyscaleAndCmykKeepTheirColours) {
     std::vector<std::uint8_t> grey(64 * 48, 100);
-    const Bytes g = Encode(64, 48, 1, JCS_GRAYSCALE, grey);
+    const Bytes g = EncodeJpegSamples(64, 48, 1, grey);
     std::vector<std::uint8_t> cmyk;
     for (int i = 0; i < 64 * 48; ++i) cmyk.insert(cmyk.end(), {255, 0, 0, 255});
-    const Bytes c = Encode(64, 48, 4, JCS_CMYK, cmyk);
+    const Bytes c = EncodeJpegSamples(64, 48, 4, cmyk);
     for (DecodeThreads threads : kBothWays) {
         for (const auto& [w, h] : {std::pair{20, 10}, std::pair{64, 48}, std::pair{3, 2}}) {
             const Image32 gi = DecodeJpegToSize(g.data(), g.size(), w, h, threads);
@@ -455,7 +416,7 @@ std::string ToSizeError(const Bytes& b, int w, int h, DecodeThreads threads) {
 
 TEST(JpegToSize, BadFilesGiveTheSameErrorsAsTheFullDecode) {
     // A picture big enough to be DCT-scaled, so that every path is taken.
-    const Bytes good = PhotoLike(96, 64, 2, 75);
+    const Bytes good = PhotoLike(96, 64, 2, {.quality = 75});
     for (DecodeThreads threads : kBothWays) {
         for (const auto& [w, h] : {std::pair{10, 8}, std::pair{96, 64}, std::pair{120, 30}}) {
             ASSERT_EQ(ToSizeError(good, w, h, threads), "");
@@ -494,6 +455,68 @@ TEST(JpegToSize, BadFilesGiveTheSameErrorsAsTheFullDecode) {
         EXPECT_EQ(ToSizeError(bomb, 20, 20, threads), "Fichier JPEG trop complexe (plus de 1000 passes)");
 }
 
+// What a transfer that stopped leaves once a tool has closed the file:
+// libjpeg meets the end marker inside the scan and would make up the rest
+// of the picture in grey, warning only.
+TEST(JpegDecode, ScanCutShortAndClosedByAnEndMarkerIsRefused) {
+    for (bool progressive : {false, true}) {
+        const Bytes cut = test_jpeg::CutWithEndMarker(PhotoLike(160, 120, 4, {.progressive = progressive}), 0.6);
+        for (DecodeThreads threads : kBothWays) {
+            std::string e;
+            try {
+                DecodeJpeg(cut.data(), cut.size(), threads);
+            } catch (const Error& error) {
+                e = error.what();
+            }
+            EXPECT_EQ(e, JpegError(JWRN_HIT_MARKER)) << "progressive " << progressive;
+            // DCT-scaled and at its own size.
+            for (const auto& [w, h] : {std::pair{40, 30}, std::pair{160, 120}})
+                EXPECT_EQ(ToSizeError(cut, w, h, threads), JpegError(JWRN_HIT_MARKER))
+                    << "progressive " << progressive << " to " << w << " x " << h;
+        }
+    }
+}
+
+// Stray bytes between segments (editors leave them) lose nothing: libjpeg
+// warns and the picture is whole.
+TEST(JpegDecode, ExtraBytesBeforeAMarkerAreTolerated) {
+    const Bytes good = PhotoLike(96, 64, 4);
+    const Image32 expected = DecodeJpeg(good.data(), good.size());
+    std::size_t sos = 0;
+    for (std::size_t i = 2; i + 1 < good.size() && !sos; ++i)
+        if (good[i] == 0xFF && good[i + 1] == 0xDA) sos = i;
+    ASSERT_GT(sos, 0u);
+    Bytes padded = good;
+    padded.insert(padded.end() - 2, {0x00, 0x17, 0x2A});  // before the end marker
+    padded.insert(padded.begin() + static_cast<std::ptrdiff_t>(sos), {0x55, 0xAA});  // before the scan
+    ASSERT_EQ(DecodeError(padded), "");
+    EXPECT_EQ(DecodeJpeg(padded.data(), padded.size()).pixels, expected.pixels);
+    for (DecodeThreads threads : kBothWays)
+        EXPECT_EQ(DecodeJpegToSize(padded.data(), padded.size(), 30, 20, threads).pixels,
+                  DecodeJpegToSize(good.data(), good.size(), 30, 20, threads).pixels);
+}
+
+// A camera's 24-megapixel photo to a 1080p screen: tens of times the ring
+// the two threads share, so each waits for the other again and again. They
+// must never both wait for good, and must make one thread's picture. The
+// decode runs on a thread of its own so that a deadlock fails the test
+// instead of hanging the run.
+TEST(JpegToSize, TwoThreadsThroughAFullRingMakeTheOneThreadPicture) {
+    const auto file = std::make_shared<const Bytes>(PhotoLike(6000, 4000, 13, {.quality = 75}));
+    const Image32 one = DecodeJpegToSize(file->data(), file->size(), 1920, 1080, DecodeThreads::One);
+    auto result = std::make_shared<std::promise<Image32>>();
+    std::future<Image32> two = result->get_future();
+    std::thread([file, result] {
+        try {
+            result->set_value(DecodeJpegToSize(file->data(), file->size(), 1920, 1080, DecodeThreads::Two));
+        } catch (...) {
+            result->set_exception(std::current_exception());
+        }
+    }).detach();
+    ASSERT_EQ(two.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "the two threads wait for each other";
+    EXPECT_EQ(two.get().pixels, one.pixels);
+}
+
 TEST(JpegToSize, TargetSizes) {
     const Bytes file = TwoColourPicture(32, 16);
     EXPECT_TRUE(DecodeJpegToSize(file.data(), file.size(), 0, 10).empty());
@@ -507,7 +530,7 @@ TEST(JpegToSize, TargetSizes) {
 
 TEST(JpegInfo, ReadsTheHeadersOnly) {
     // Cut in the middle of its scan: no picture, but its size and orientation.
-    const Bytes file = WithOrientation(PhotoLike(90, 40), 8);
+    const Bytes file = WithExifOrientation(PhotoLike(90, 40), 8);
     const Bytes cut(file.begin(), file.begin() + file.size() / 2);
     EXPECT_EQ(DecodeError(cut), JpegError(JERR_INPUT_EOF));
     const JpegInfo info = ReadJpegInfo(cut.data(), cut.size());
@@ -525,7 +548,7 @@ TEST(JpegToSize, DecodedPicturesBecomeBitmapFilesWhereTheyLie) {
     // is made without a second buffer of its size, whatever the orientation.
     const Bytes plain = PhotoLike(120, 80);
     for (int o : {1, 3, 6}) {
-        const Bytes file = WithOrientation(plain, o);
+        const Bytes file = WithExifOrientation(plain, o);
         for (bool toSize : {false, true}) {
             Image32 img = toSize ? DecodeJpegToSize(file.data(), file.size(), 50, 40) : DecodeJpeg(file.data(), file.size());
             const std::vector<std::uint8_t> expected = EncodeBmp(img, 32);
@@ -544,11 +567,11 @@ TEST(JpegTopLeftPixel, IsTheUprightPicturesWithoutDecodingIt) {
     for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<std::uint8_t>(i * 7);
     std::vector<std::uint8_t> cmyk;
     for (int i = 0; i < 40 * 24; ++i) cmyk.insert(cmyk.end(), {static_cast<std::uint8_t>(i), 40, 200, 255});
-    const Bytes files[] = {PhotoLike(150, 70), TwoColourPicture(48, 32, true), Encode(40, 24, 1, JCS_GRAYSCALE, grey),
-                           Encode(40, 24, 4, JCS_CMYK, cmyk)};
+    const Bytes files[] = {PhotoLike(150, 70), TwoColourPicture(48, 32, true), EncodeJpegSamples(40, 24, 1, grey),
+                           EncodeJpegSamples(40, 24, 4, cmyk)};
     for (const Bytes& plain : files)
         for (int o = 1; o <= 8; ++o) {
-            const Bytes file = WithOrientation(plain, o);
+            const Bytes file = WithExifOrientation(plain, o);
             const Image32 full = DecodeJpeg(file.data(), file.size());
             EXPECT_EQ(DecodeJpegTopLeftPixel(file.data(), file.size()), full.at(0, 0)) << "orientation " << o;
         }
@@ -561,7 +584,7 @@ TEST(JpegTopLeftPixel, ReadsNoFurtherThanTheRowItNeeds) {
     const Bytes cut(plain.begin(), plain.begin() + plain.size() * 2 / 3);
     EXPECT_EQ(DecodeJpegTopLeftPixel(cut.data(), cut.size()), stored.at(0, 0));
     // Turned a half turn, the last row holds it: the same cut file fails.
-    const Bytes turned = WithOrientation(plain, 3);
+    const Bytes turned = WithExifOrientation(plain, 3);
     const Bytes turnedCut(turned.begin(), turned.begin() + turned.size() * 2 / 3);
     EXPECT_THROW(DecodeJpegTopLeftPixel(turnedCut.data(), turnedCut.size()), Error);
     EXPECT_EQ(DecodeJpegTopLeftPixel(turned.data(), turned.size()), stored.at(63, 47));

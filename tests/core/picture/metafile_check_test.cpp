@@ -3,7 +3,7 @@
 // offset and handle index inside the records.
 #include <gtest/gtest.h>
 
-#include "core/byte_writer.h"
+#include "support/byte_writer.h"
 
 #include <cstdint>
 #include <initializer_list>
