@@ -6,22 +6,28 @@
 #include <memory>
 
 #include "wallpaper/application.h"
+#include "wallpaper/running_copy.h"
 #include "win32/handles.h"
 #include "win32/window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // One copy only: a second one ends at once, silently, and the first is
-    // not told. Any other failure to create the mutex does not stop the start.
+    int argc = 0;
+    if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) ::LocalFree(argv);
+
+    // One copy only. A second one started without arguments ends at once,
+    // silently; with one (the Start menu's entry) it first asks the running
+    // copy to show its main window. Any other failure to create the mutex
+    // does not stop the start.
     win::Handle instanceMutex(::CreateMutexW(nullptr, FALSE, L"OrvaneWallPaper"));
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (argc > 1) orvane::AskRunningCopyToShow();
+        return 0;
+    }
 
     win::ComApartment com;  // the Active Desktop object needs COM on this thread
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&icc);
     win::SetApplicationTitle(L"Orvane Wallpaper Changer");
-
-    int argc = 0;
-    if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) ::LocalFree(argv);
 
     std::unique_ptr<orvane::Application> application;
     try {

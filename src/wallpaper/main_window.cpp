@@ -15,6 +15,7 @@
 #include "wallpaper/about_box.h"
 #include "wallpaper/desktop_icons.h"
 #include "wallpaper/preview_window.h"
+#include "wallpaper/running_copy.h"
 #include "wallpaper/settings_dialog.h"
 #include "wallpaper/tray_icon.h"
 #include "win32/dpi.h"
@@ -50,7 +51,7 @@ void MainWindow::Create(bool showAfterStart) {
     font_.reset(win::CreateWindowFont());
     panelBrush_.reset(::CreateSolidBrush(RGB(0xC0, 0xC0, 0xC0)));
     const SIZE outer = win::OuterSizeForClient(win::Scale(kClientWidth), win::Scale(kClientHeight), kMainStyle, 0);
-    win::WindowClassSpec windowClass{L"TfrmMain"};
+    win::WindowClassSpec windowClass{kMainWindowClass};
     windowClass.background = static_cast<HBRUSH>(panelBrush_.get());
     windowClass.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     windowClass.smallIcon = windowClass.icon;
@@ -60,6 +61,9 @@ void MainWindow::Create(bool showAfterStart) {
     win::CenterOnScreen(hwnd());
     CreateControls();
     startupTimer_.Attach(hwnd());
+    // A second copy started by the user asks this one to show itself; let it
+    // through even when this copy runs with more rights than that one.
+    ::ChangeWindowMessageFilterEx(hwnd(), ShowRequestMessage(), MSGFLT_ALLOW, nullptr);
     // Unlocking the session is a moment the date may have moved on.
     sessionNotifications_ = ::WTSRegisterSessionNotification(hwnd(), NOTIFY_FOR_THIS_SESSION) != FALSE;
     tray_ = std::make_unique<TrayIcon>(hwnd());
@@ -110,6 +114,10 @@ void MainWindow::CreateControls() {
 }
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == ShowRequestMessage()) {
+        OnTrayCommand(kTrayShowCommand);
+        return 0;
+    }
     switch (msg) {
         case WM_TIMER: if (wp == kStartupTimerId) OnStartupTick(); return 0;
         case WM_COMMAND:

@@ -75,7 +75,7 @@ TEST_F(WallpaperTest, FirstStartWithEmptyStoreAsksForPicturesThenShowsTheMainWin
     EXPECT_EQ(ReadBytes(ListFile()), "");  // an empty list is an empty file
 }
 
-TEST_F(WallpaperTest, ASecondCopyEndsAtOnceWithoutAWindow) {
+TEST_F(WallpaperTest, ASecondCopyEndsAtOnceAndWithAnArgumentShowsTheFirstOnesWindow) {
     Start();
     ASSERT_NE(WaitForMessageBox(app_.Id(), kAppTitle), nullptr);
     Process second = Process::Start(exe_);
@@ -84,6 +84,16 @@ TEST_F(WallpaperTest, ASecondCopyEndsAtOnceWithoutAWindow) {
     EXPECT_EQ(*code, 0u);
     EXPECT_EQ(FindTopWindow(nullptr, nullptr, second.Id(), false), nullptr);
     EXPECT_TRUE(app_.Running());
+
+    // Started with an argument (the Start menu's entry), it asks the running
+    // copy to show its main window, then ends.
+    AcceptMessageBox();
+    HWND main = WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    Reduce(main);
+    Process third = Process::Start(exe_, L"/config");
+    EXPECT_EQ(third.Wait(10000), std::optional<DWORD>(0));
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
 }
 
 TEST_F(WallpaperTest, ANonStringValueStopsTheLoadWithItsError) {

@@ -23,6 +23,7 @@
 #include "core/wallpaper/tray_menu.h"
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"
+#include "wallpaper/running_copy.h"
 #include "wallpaper/tray_icon.h"
 #include "wallpaper/windows_desktop.h"
 #include "win32/file_io.h"
@@ -623,6 +624,15 @@ TEST_F(MainWindowTest, TheSystemsNewsReachTheModelAndASameDayLeavesTheWallpaperA
               std::make_pair(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
     EXPECT_EQ(ReadDesktopValue(L"Wallpaper"), wallpaper);
     EXPECT_TRUE(ReportedErrors().empty());
+}
+
+TEST_F(MainWindowTest, ASecondCopysRequestLetsThisOneComeForwardAndShowsTheMainWindow) {
+    Load();
+    DWORD allowed = 0;
+    ASSERT_TRUE(AskRunningCopyToShow([&](DWORD processId) { allowed = processId; }));
+    PumpMessages(200);
+    EXPECT_EQ(allowed, ::GetCurrentProcessId());
+    EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
 }
 
 }  // namespace

@@ -65,6 +65,10 @@ void LoadSettingsValues(SettingsStore& store, WallpaperSettings& s, const std::s
     s.QuickIcon = ReadBool(store, "QuickIcon", true);
     s.RefDay = ReadInteger(store, "RefDay", 1);
     if (s.RefDay < 1 || s.RefDay > 7) s.RefDay = 1;  // a hand-edited day outside the week
+    // A store written before these existed: the rectangle was set for this screen.
+    s.CalScreenW = ReadInteger(store, "CalScreenW", screenWidth);
+    s.CalScreenH = ReadInteger(store, "CalScreenH", screenHeight);
+    s.OneWallpaperPerScreen = ReadBool(store, "OneWallpaperPerScreen", false);
 }
 
 void SaveFileNameValue(SettingsStore& store, const WallpaperSettings& s) { store.Write("FileName", s.FileName); }
@@ -94,6 +98,9 @@ void SaveRemainingValues(SettingsStore& store, const WallpaperSettings& s) {
     WriteBool(store, "TransparentIcon", s.TransparentIcon);
     WriteBool(store, "QuickIcon", s.QuickIcon);
     WriteInteger(store, "RefDay", s.RefDay);
+    WriteInteger(store, "CalScreenW", s.CalScreenW);
+    WriteInteger(store, "CalScreenH", s.CalScreenH);
+    WriteBool(store, "OneWallpaperPerScreen", s.OneWallpaperPerScreen);
 }
 
 }  // namespace orvane

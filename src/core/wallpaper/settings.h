@@ -25,6 +25,12 @@ struct WallpaperSettings {
     bool TransparentIcon = false;
     bool QuickIcon = false;
     std::int32_t RefDay = 0;
+    // Values later versions added; older readers ignore them.
+    // The screen size CalL..CalB were set for: on a screen of another size
+    // the rectangle is scaled to keep its place in proportion.
+    std::int32_t CalScreenW = 0, CalScreenH = 0;
+    // Each monitor its own picture, where the system can show one per monitor.
+    bool OneWallpaperPerScreen = false;
 };
 
 // Where the values live. Read returns nothing when the key or value is

@@ -152,8 +152,10 @@ TEST(SettingsSave, WritesEveryValueInOrderAndStopsAtAFailedWrite) {
     const std::vector<std::string> order = {
         "FileName", "RunAtStartup", "RunMode", "Interval", "Random", "Number", "WallPaperMode", "Calendar",
         "CalL", "CalT", "CalR", "CalB", "MounthFont", "DayFont", "Day#", "colMounth", "colDay", "colDayNumber",
-        "colActualDay", "colNormalDay", "colNonWorkDay", "colWeekEnd", "TransparentIcon", "QuickIcon", "RefDay"};
+        "colActualDay", "colNormalDay", "colNonWorkDay", "colWeekEnd", "TransparentIcon", "QuickIcon", "RefDay",
+        "CalScreenW", "CalScreenH", "OneWallpaperPerScreen"};
     EXPECT_EQ(store.writes, order);
+    EXPECT_EQ(store.values["CalScreenW"], "1024");  // a store without it: set for the screen at load
     EXPECT_EQ(store.values["Number"], "0");
     EXPECT_EQ(store.values["colWeekEnd"], "16711680");
     EXPECT_EQ(store.values["RunAtStartup"], "1");
