@@ -177,6 +177,15 @@ LRESULT CALLBACK FlatButton::ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
                     return 0;
                 }
             break;
+        // Children hear nothing of a change of the system's colours (high
+        // contrast on or off): their parent has them drawn again.
+        case WM_SYSCOLORCHANGE:
+            ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            break;
+        case WM_SETTINGCHANGE:
+            if (wp == SPI_SETHIGHCONTRAST)
+                ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            break;
         case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, &FlatButton::ParentProc, id); break;
         default: break;
     }
