@@ -15,7 +15,6 @@
 #include "wallpaper/application.h"
 #include "wallpaper/main_window.h"
 #include "win32/flat_button.h"
-#include "win32/handles.h"
 #include "win32/message_loop.h"
 #include "win32/test_support.h"
 
