@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
 #include "core/wallpaper/tray_icon_rules.h"
 #include "core/wallpaper/tray_menu.h"
 #include "wallpaper/resources/resource_ids.h"
+#include "win32/dpi.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
 #include "win32/timer.h"
@@ -23,24 +25,48 @@ constexpr UINT_PTR kClickTimerId = 1;
 constexpr UINT kBringOwnerForward = WM_APP + 1;
 constexpr UINT_PTR kOwnerSubclassId = 0x7472;  // "tr"
 
-BOOL DefaultNotify(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
-TrayIcon::NotifyFunction g_notify = &DefaultNotify;
+// Both functions below are newer than some of the systems the program runs
+// on (and LoadIconWithScaleDown is only in version 6 of the common
+// controls): looked up, never imported.
+template <typename Function>
+Function Lookup(const wchar_t* module, const char* name) {
+    HMODULE handle = ::GetModuleHandleW(module);
+    FARPROC proc = handle ? ::GetProcAddress(handle, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}
 
-// Icon of the program's resources at the small-icon size of the screen, or
-// a copy of a system icon when the module carries none (the test programs).
-HICON LoadTrayIcon(int resourceId, LPCWSTR fallback) {
-    HINSTANCE inst = ::GetModuleHandleW(nullptr);
-    const int cx = ::GetSystemMetrics(SM_CXSMICON), cy = ::GetSystemMetrics(SM_CYSMICON);
-    if (HICON icon = static_cast<HICON>(
-            ::LoadImageW(inst, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR)))
-        return icon;
-    return ::CopyIcon(::LoadIconW(nullptr, fallback));
+// The small-icon size the notification area draws at this DPI.
+int SmallIconSize(int dpi) {
+    using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
+    static const auto forDpi = Lookup<GetSystemMetricsForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
+    if (forDpi)
+        if (const int size = forDpi(SM_CXSMICON, static_cast<UINT>(dpi)); size > 0) return size;
+    return ::MulDiv(::GetSystemMetrics(SM_CXSMICON), dpi, win::SystemDpi());
+}
+
+// An icon at exactly `size` pixels: scaled down from a larger image of the
+// resource rather than up from a smaller one where the system can.
+HICON LoadIconAtSize(HINSTANCE module, LPCWSTR name, int size) {
+    using LoadIconWithScaleDownFunction = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto scaleDown = Lookup<LoadIconWithScaleDownFunction>(L"comctl32.dll", "LoadIconWithScaleDown");
+    HICON icon = nullptr;
+    if (scaleDown && SUCCEEDED(scaleDown(module, name, size, size, &icon)) && icon) return icon;
+    if (module) return static_cast<HICON>(::LoadImageW(module, name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    // A system icon is shared and must not be destroyed: a sized copy of it.
+    return static_cast<HICON>(::CopyImage(::LoadIconW(nullptr, name), IMAGE_ICON, size, size, 0));
+}
+
+// Icon of the program's resources, or a system icon when the module carries
+// none (the test programs).
+HICON LoadTrayIcon(int resourceId, LPCWSTR fallback, int size) {
+    if (HICON icon = LoadIconAtSize(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), size)) return icon;
+    return LoadIconAtSize(nullptr, fallback, size);
 }
 
 }  // namespace
 
 // The hidden window: notifications of the icon, the click timer, the menu's
-// commands and the task bar's re-creation.
+// commands, the task bar's re-creation and the display's changes.
 class TrayWindow : public win::Window {
 public:
     explicit TrayWindow(TrayIcon::Impl& impl) : impl_(impl) {}
@@ -48,7 +74,8 @@ public:
         win::WindowClassSpec windowClass{kTrayWindowClass};
         windowClass.background = nullptr;
         // A top-level window (not message-only): "TaskbarCreated" is broadcast
-        // to top-level windows only.
+        // to top-level windows only. At (0, 0) it is on the primary monitor,
+        // whose task bar holds the notification area: its DPI is the icon's.
         CreateWindowOfClass(windowClass, WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr);
     }
 
@@ -64,14 +91,14 @@ struct TrayIcon::Impl {
     HWND owner;
     TrayWindow window{*this};
     win::Icon icons[2];
+    int iconSize = 0;
     int index = 0;
     bool visible = true;
-    bool enabled = true;
-    bool minimizeToTray = true;
-    bool leftPopup = false;
+    // Whether the shell took version 4 for the icon; an older shell keeps
+    // sending plain mouse messages, and its menu opens on the right press.
+    bool version4 = false;
     bool quickChecked = false;
     bool subclassed = false;
-    NOTIFYICONDATAW data{};
     TrayClickTracker clicks;
     win::Timer clickTimer{kClickTimerId, ::GetDoubleClickTime(), false};
     win::Menu popup;
@@ -80,20 +107,48 @@ struct TrayIcon::Impl {
 
     Impl(TrayIcon& s, HWND o) : self(s), owner(o) {}
 
-    void FillRecord() {
-        data = {};
-        // The version-2 record of this build's character set and pointer size.
-        data.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    NOTIFYICONDATAW Record() const {
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof(data);
         data.hWnd = window.hwnd();
         data.uID = kTrayIconId;
-        data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        // Under version 4 the shell shows the standard tip only when asked to.
+        data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
         data.uCallbackMessage = kTrayCallbackMessage;
         data.hIcon = icons[ClampIconIndex(index, 2)].get();
+        const std::wstring& tip = win::ApplicationTitle();
+        const std::size_t length = std::min(tip.size(), std::size(data.szTip) - 1);
+        std::copy_n(tip.data(), length, data.szTip);
+        return data;
     }
-    void Notify(DWORD message) {
-        FillRecord();
-        g_notify(message, &data);
+    bool Notify(DWORD message) {
+        NOTIFYICONDATAW data = Record();
+        if (message == NIM_SETVERSION) data.uVersion = NOTIFYICON_VERSION_4;
+        return self.notify && self.notify(message, data);
     }
+
+    // The shell keeps an icon across its own modifications but forgets it
+    // when it restarts: modify first, add when it does not know the icon. The
+    // version is the icon's, so it is given again with every add.
+    void PutIcon() {
+        visible = true;
+        if (Notify(NIM_MODIFY)) return;
+        if (Notify(NIM_ADD)) version4 = Notify(NIM_SETVERSION);
+    }
+
+    // Loads both images at the size of the DPI; true when the size changed.
+    bool LoadIcons(int dpi) {
+        const int size = SmallIconSize(dpi);
+        if (size == iconSize && icons[0] && icons[1]) return false;
+        icons[0].reset(LoadTrayIcon(IDI_TRAY_IDLE, IDI_APPLICATION, size));
+        icons[1].reset(LoadTrayIcon(IDI_TRAY_BUSY, IDI_WARNING, size));
+        iconSize = size;
+        return true;
+    }
+    void OnDisplayChanged(int dpi) {
+        if (LoadIcons(dpi) && visible) Notify(NIM_MODIFY);
+    }
+    int IconDpi() const { return win::WindowDpi(window.hwnd()); }
 
     void BuildMenu() {
         popup.reset(::CreatePopupMenu());
@@ -112,16 +167,16 @@ struct TrayIcon::Impl {
         }
     }
 
-    void OnNotification(UINT mouseMessage) {
-        if (!enabled) return;
-        switch (mouseMessage) {
+    // `event` is the mouse message, or the shell's own events under version 4;
+    // `anchor` the screen point the version-4 shell gives with them.
+    void OnNotification(UINT event, WPARAM anchor) {
+        switch (event) {
             case WM_LBUTTONDOWN:
                 if (clicks.LeftDown()) {
                     clickTimer.SetEnabled(false);  // a new press restarts the countdown
                     clickTimer.SetInterval(::GetDoubleClickTime());
                     clickTimer.SetEnabled(true);
                 }
-                if (leftPopup) self.ShowMenuAtCursor();
                 break;
             case WM_LBUTTONUP:
                 if (clicks.LeftUp() && self.onClick) self.onClick();
@@ -131,7 +186,23 @@ struct TrayIcon::Impl {
                 if (self.onDoubleClick) self.onDoubleClick();
                 // The menu has no default entry, so nothing is clicked here.
                 break;
-            case WM_RBUTTONDOWN: self.ShowMenuAtCursor(); break;
+            // Space or Enter on the icon chosen with the keyboard. (NIN_SELECT,
+            // which follows every left release, is left alone: the click
+            // already came from the button messages.)
+            case NIN_KEYSELECT:
+                if (self.onDoubleClick) self.onDoubleClick();
+                break;
+            // Version 4 sends the right release and the keyboard's menu key
+            // both as WM_CONTEXTMENU; an older shell only the button messages.
+            case WM_CONTEXTMENU:
+                if (version4) self.ShowMenuAt(POINT{GET_X_LPARAM(anchor), GET_Y_LPARAM(anchor)});
+                break;
+            case WM_RBUTTONDOWN:
+                if (!version4) {
+                    POINT cursor{};
+                    if (::GetCursorPos(&cursor)) self.ShowMenuAt(cursor);
+                }
+                break;
             default: break;
         }
     }
@@ -159,12 +230,19 @@ struct TrayIcon::Impl {
         switch (msg) {
             case WM_SIZE: {
                 const LRESULT r = ::DefSubclassProc(hwnd, msg, wp, lp);
-                if (wp == SIZE_MINIMIZED && impl->minimizeToTray) {
+                if (wp == SIZE_MINIMIZED) {
                     win::Guarded(nullptr, [&] {
                         impl->self.HideToTray();
                         if (!impl->visible) impl->self.SetIconVisible(true);
                     });
                 }
+                return r;
+            }
+            // The main window moved to a monitor of another scale, or the
+            // scale changed: the icon follows the notification area's DPI.
+            case WM_DPICHANGED: {
+                const LRESULT r = ::DefSubclassProc(hwnd, msg, wp, lp);
+                win::Guarded(nullptr, [&] { impl->OnDisplayChanged(impl->IconDpi()); });
                 return r;
             }
             case WM_SHOWWINDOW:
@@ -197,11 +275,13 @@ struct TrayIcon::Impl {
 
 LRESULT TrayWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kTrayCallbackMessage) {
-        impl_.OnNotification(static_cast<UINT>(LOWORD(lp)));
+        impl_.OnNotification(static_cast<UINT>(LOWORD(lp)), wp);
         return 0;
     }
     if (impl_.taskbarCreated != 0 && msg == impl_.taskbarCreated) {
-        if (impl_.visible) impl_.self.AddIcon();
+        // A new shell, perhaps at another scale.
+        impl_.LoadIcons(impl_.IconDpi());
+        if (impl_.visible) impl_.PutIcon();
         return 0;
     }
     switch (msg) {
@@ -212,6 +292,9 @@ LRESULT TrayWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (HIWORD(wp) == 0 && lp == 0) impl_.OnCommand(LOWORD(wp));
             return 0;
         case kBringOwnerForward: impl_.BringOwnerForward(); return 0;
+        case WM_DPICHANGED: impl_.OnDisplayChanged(LOWORD(wp)); return 0;
+        case WM_DISPLAYCHANGE:
+        case WM_SETTINGCHANGE: impl_.OnDisplayChanged(impl_.IconDpi()); return Default(msg, wp, lp);
         // Never blocks the end of the session, never closed by a request.
         case WM_DESTROY:
         case WM_CLOSE:
@@ -224,10 +307,10 @@ LRESULT TrayWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 TrayIcon::TrayIcon(HWND owner) : impl_(std::make_unique<Impl>(*this, owner)) {
+    notify = [](DWORD message, NOTIFYICONDATAW& data) { return ::Shell_NotifyIconW(message, &data) != FALSE; };
     impl_->taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-    impl_->icons[0].reset(LoadTrayIcon(IDI_TRAY_IDLE, IDI_APPLICATION));
-    impl_->icons[1].reset(LoadTrayIcon(IDI_TRAY_BUSY, IDI_WARNING));
     impl_->window.CreateHidden();
+    impl_->LoadIcons(impl_->IconDpi());
     // An elevated copy still hears the shell's announcement.
     ::ChangeWindowMessageFilterEx(impl_->window.hwnd(), impl_->taskbarCreated, MSGFLT_ALLOW, nullptr);
     impl_->clickTimer.Attach(impl_->window.hwnd());
@@ -239,7 +322,10 @@ TrayIcon::TrayIcon(HWND owner) : impl_(std::make_unique<Impl>(*this, owner)) {
 }
 
 TrayIcon::~TrayIcon() {
-    impl_->Notify(NIM_DELETE);
+    try {
+        impl_->Notify(NIM_DELETE);
+    } catch (...) {
+    }
     if (impl_->subclassed && ::IsWindow(impl_->owner))
         ::RemoveWindowSubclass(impl_->owner, &Impl::OwnerProc, kOwnerSubclassId);
 }
@@ -247,7 +333,6 @@ TrayIcon::~TrayIcon() {
 void TrayIcon::Start() {
     // Starts minimised: the main window stays hidden, only the icon shows.
     HideToTray();
-    ModifyIcon();
     if (impl_->visible) AddIcon();
 }
 
@@ -263,10 +348,7 @@ void TrayIcon::HideToTray() {
     if (HWND main = impl_->owner) ::ShowWindow(main, SW_HIDE);
 }
 
-void TrayIcon::AddIcon() {
-    impl_->visible = true;
-    impl_->Notify(NIM_ADD);
-}
+void TrayIcon::AddIcon() { impl_->PutIcon(); }
 
 void TrayIcon::DeleteIcon() {
     impl_->visible = false;
@@ -282,11 +364,6 @@ void TrayIcon::SetIconVisible(bool visible) {
 
 bool TrayIcon::IconVisible() const { return impl_->visible; }
 
-void TrayIcon::SetEnabled(bool enabled) { impl_->enabled = enabled; }
-bool TrayIcon::Enabled() const { return impl_->enabled; }
-
-void TrayIcon::SetMinimizeToTray(bool on) { impl_->minimizeToTray = on; }
-
 HWND TrayIcon::Handle() const { return impl_->window.hwnd(); }
 HMENU TrayIcon::Menu() const { return impl_->popup.get(); }
 
@@ -298,9 +375,8 @@ void TrayIcon::SetQuickIconCheck(bool checked) {
 
 bool TrayIcon::QuickIconCheck() const { return impl_->quickChecked; }
 
-void TrayIcon::ShowMenuAtCursor() {
-    POINT pt{};
-    if (!impl_->popup || !::GetCursorPos(&pt)) return;
+void TrayIcon::ShowMenuAt(POINT screen) {
+    if (!impl_->popup) return;
     HWND window = impl_->window.hwnd();
     // The menu's owner must be the foreground window, or the menu stays open
     // when the user clicks elsewhere; the WM_NULL afterwards lets the shell
@@ -308,10 +384,8 @@ void TrayIcon::ShowMenuAtCursor() {
     ::SetForegroundWindow(window);
     const UINT align = ::GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
     // The chosen entry arrives as WM_COMMAND, after the menu has closed.
-    ::TrackPopupMenu(impl_->popup.get(), align | TPM_RIGHTBUTTON, pt.x, pt.y, 0, window, nullptr);
+    ::TrackPopupMenu(impl_->popup.get(), align | TPM_RIGHTBUTTON, screen.x, screen.y, 0, window, nullptr);
     ::PostMessageW(window, WM_NULL, 0, 0);
 }
-
-void TrayIcon::SetNotifyFunction(NotifyFunction f) { g_notify = f ? f : &DefaultNotify; }
 
 }  // namespace orvane

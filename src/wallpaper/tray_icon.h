@@ -13,8 +13,11 @@ namespace orvane {
 
 // The hidden window that receives the icon's notifications, found by class.
 inline constexpr wchar_t kTrayWindowClass[] = L"OrvaneTrayIconWindow";
-// Callback message of the icon (lParam: the mouse message).
+// Callback message of the icon. The icon speaks the shell's version 4: the
+// event is LOWORD(lParam), the anchor point (screen) is in wParam.
 inline constexpr UINT kTrayCallbackMessage = 2048;
+// The icon is known to the shell by its window and this number, never by a
+// GUID, which would tie it to one path of the program.
 inline constexpr UINT kTrayIconId = 1;
 
 class TrayWindow;
@@ -35,36 +38,33 @@ public:
     int IconIndex() const;
     HICON Icon() const;  // the icon shown now (owned here)
     void HideToTray();
+    // Puts the icon in the notification area: a modify when the shell still
+    // has it, an add (and the version) when it has not.
     void AddIcon();
     void DeleteIcon();
     void ModifyIcon();
     void SetIconVisible(bool visible);
     bool IconVisible() const;
 
-    // Mouse events are delivered only while enabled.
-    void SetEnabled(bool enabled);
-    bool Enabled() const;
-    void SetMinimizeToTray(bool on);
-
     HWND Handle() const;      // the hidden window receiving notifications
     HMENU Menu() const;
     void SetQuickIconCheck(bool checked);  // tick of "Activation Rapide"
     bool QuickIconCheck() const;
 
-    // Opens the menu at the cursor (the right-button action).
-    void ShowMenuAtCursor();
+    // Opens the menu at a screen point (the shell's anchor for the request).
+    void ShowMenuAt(POINT screen);
 
     // A single click, raised once the double-click time has passed without a
     // second one, so that a double click never raises a click first.
     std::function<void()> onClick;
+    // The double click, and the keyboard's select of the icon.
     std::function<void()> onDoubleClick;
     // A command of the menu (core/tray_menu.h), after the menu has closed.
     std::function<void(int command)> onCommand;
 
-    // What Shell_NotifyIcon is given; tests swap in a recorder. The default
-    // calls the shell.
-    using NotifyFunction = BOOL (*)(DWORD message, NOTIFYICONDATAW* data);
-    static void SetNotifyFunction(NotifyFunction f);
+    // What Shell_NotifyIcon is given, and its answer; tests put a stand-in
+    // for the shell here. By default the shell itself.
+    std::function<bool(DWORD message, NOTIFYICONDATAW& data)> notify;
 
 private:
     friend class TrayWindow;

@@ -1,43 +1,50 @@
 #pragma once
 // The styled flat push button of the programs' windows: a caption, a hint
-// shown on hover, an enabled state and a click. It never takes the keyboard
-// focus, so Enter and Escape never press it.
+// shown on hover, an enabled state and a click. It is a real push button
+// (class "Button", owner-drawn for the silver look), so it takes part in the
+// keyboard navigation of its window (Tab, Space, Alt with the underlined
+// letter of a caption that has a '&') and screen readers read its caption
+// as its name. It is never a default or a cancel button: Enter and Escape
+// never press it.
 #include <windows.h>
 
 #include <functional>
 #include <string>
 
-#include "win32/window.h"
-
 namespace win {
 
-class FlatButton : public Window {
+class FlatButton {
 public:
     FlatButton() = default;
+    ~FlatButton();
+    FlatButton(const FlatButton&) = delete;
+    FlatButton& operator=(const FlatButton&) = delete;
 
+    // Tab reaches the buttons of a window in the order they were created.
+    // `id` is never IDOK or IDCANCEL, the commands of Enter and Escape.
+    // Creating the first flat button of `parent` makes it (and its
+    // ancestors) a control parent, and has it draw and click its buttons.
     void Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption,
                 const std::wstring& hint = {}, int id = 0);
 
+    HWND hwnd() const { return hwnd_; }
     void SetCaption(const std::wstring& caption);
     std::wstring Caption() const;
     void SetEnabled(bool enabled);
     bool Enabled() const;
-    void SetFont(HFONT font) { font_ = font; }
+    void SetFont(HFONT font);
 
     std::function<void()> OnClick;
 
-protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-
 private:
-    void Paint();
-    void Click();
+    static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    static LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    static FlatButton* FromChild(HWND parent, HWND child);
+    void Draw(const DRAWITEMSTRUCT& item) const;
     void SetHot(bool hot);
 
-    HFONT font_ = nullptr;
-    HWND tooltip_ = nullptr;
+    HWND hwnd_ = nullptr;
     bool hot_ = false;
-    bool pressed_ = false;
     bool tracking_ = false;
 };
 

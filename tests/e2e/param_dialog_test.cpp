@@ -34,7 +34,7 @@ protected:
         DWORD_PTR r = 0;
         ::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &r);
     }
-    void Press(const wchar_t* caption) { ASSERT_TRUE(Click(Control(L"OrvaneFlatButton", caption))); }
+    void Press(const wchar_t* caption) { ASSERT_TRUE(Click(Control(L"Button", caption))); }
     void SelectRadio(const wchar_t* caption) {
         HWND radio = Control(L"Button", caption);
         ASSERT_NE(radio, nullptr) << "no control";

@@ -113,7 +113,7 @@ HWND WallpaperTest::WaitMainWindow(DWORD timeoutMs) {
     return WaitForWindow(kMainCaption, L"TfrmMain", timeoutMs, app_.Id());
 }
 
-HWND WallpaperTest::Button(HWND main, const wchar_t* caption) { return FindChild(main, L"OrvaneFlatButton", caption); }
+HWND WallpaperTest::Button(HWND main, const wchar_t* caption) { return FindChild(main, L"Button", caption); }
 
 HWND WallpaperTest::ListBox(HWND main) { return FindChild(main, L"ListBox", nullptr); }
 

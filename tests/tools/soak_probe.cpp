@@ -1124,7 +1124,7 @@ void Soak::TogglePreview(int change) {
     if (main_ && (!previewButton_ || !::IsWindow(previewButton_))) {
         // Its caption follows the preview's state; the window stays the same.
         for (HWND h = ::GetWindow(main_, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
-            if (ClassOf(h) != L"OrvaneFlatButton") continue;
+            if (ClassOf(h) != L"Button") continue;
             const std::wstring text = TextOf(h);
             if (text == L"Afficher l'image" || text == L"Afficher" || text == L"Masquer") {
                 previewButton_ = h;

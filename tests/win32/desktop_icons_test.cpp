@@ -186,8 +186,6 @@ TEST(DesktopBusyShell, ABusyShellDoesNotHoldTheProgram) {
 
 // ---- the program's changes, label watch and tray entry -----------------------------
 
-BOOL IgnoreNotify(DWORD, NOTIFYICONDATAW*) { return TRUE; }
-
 // 2 x 2 bitmap file whose upper-left pixel (0xRRGGBB) differs from the rest.
 // Written bottom-up, as bitmaps usually are: the top row is the file's last.
 bool WriteBmp(const std::wstring& path, std::uint32_t topLeftRgb) {
@@ -202,7 +200,6 @@ protected:
     void SetUp() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
-        TrayIcon::SetNotifyFunction(&IgnoreNotify);
         folder_ = MakeTempFolder(L"orvane-desktop-" + std::to_wstring(::GetTickCount())) + L"\\";
         app_ = std::make_unique<Application>(false);
         app_->Main().StartupTimer().SetEnabled(false);
@@ -211,7 +208,6 @@ protected:
     }
     void TearDown() override {
         app_.reset();
-        TrayIcon::SetNotifyFunction(nullptr);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
     }
     // The start-up load with these icon options; the label watch is then

@@ -45,8 +45,6 @@ using testing_support::StoreSetting;
 constexpr wchar_t kConfigKey[] = L"Software\\Orvane\\Config";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-BOOL IgnoreNotify(DWORD, NOTIFYICONDATAW*) { return TRUE; }
-
 std::wstring ReadDesktopValue(const wchar_t* name) {
     wchar_t buf[1024]{};
     DWORD size = sizeof(buf);
@@ -170,7 +168,6 @@ protected:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         RemoveRunEntry();
         ReportedErrors().clear();
-        TrayIcon::SetNotifyFunction(&IgnoreNotify);
         folder_ = MakeTempFolder(L"orvane-main-" + std::to_wstring(::GetTickCount()) + L"-" +
                                  std::to_wstring(++serial_)) +
                   L"\\";
@@ -181,7 +178,6 @@ protected:
     }
     void TearDown() override {
         app_.reset();
-        TrayIcon::SetNotifyFunction(nullptr);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         RemoveRunEntry();
     }
@@ -233,7 +229,7 @@ protected:
         PumpMessages(20);
     }
     void Press(const wchar_t* caption) {
-        HWND button = ::FindWindowExW(Main().hwnd(), nullptr, L"OrvaneFlatButton", caption);
+        HWND button = ::FindWindowExW(Main().hwnd(), nullptr, L"Button", caption);
         ASSERT_NE(button, nullptr) << win::Narrow(caption);
         ::SendMessageW(button, BM_CLICK, 0, 0);
     }

@@ -26,8 +26,6 @@ using testing_support::ReportedErrors;
 using testing_support::StoredSetting;
 using testing_support::StoreSetting;
 
-BOOL IgnoreNotify(DWORD, NOTIFYICONDATAW*) { return TRUE; }
-
 std::function<void()>& Pending() {
     static std::function<void()> f;
     return f;
@@ -54,7 +52,6 @@ protected:
     void SetUp() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
-        TrayIcon::SetNotifyFunction(&IgnoreNotify);
         folder_ = MakeTempFolder(L"orvane-param-" + std::to_wstring(::GetTickCount())) + L"\\";
         app_ = std::make_unique<Application>(false);
         app_->Main().StartupTimer().SetEnabled(false);
@@ -76,7 +73,6 @@ protected:
     }
     void TearDown() override {
         app_.reset();
-        TrayIcon::SetNotifyFunction(nullptr);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
     }
     const WallpaperSettings& Settings() { return app_->Model().Settings(); }
@@ -91,7 +87,7 @@ protected:
             edit();
             ::PostMessageW(C(button), BM_CLICK, 0, 0);
         });
-        HWND settings = ::FindWindowExW(app_->Main().hwnd(), nullptr, L"OrvaneFlatButton", L"Paramètres");
+        HWND settings = ::FindWindowExW(app_->Main().hwnd(), nullptr, L"Button", L"Paramètres");
         ASSERT_NE(settings, nullptr);
         ::SendMessageW(settings, BM_CLICK, 0, 0);
     }
@@ -102,7 +98,6 @@ protected:
 };
 
 TEST(SettingsDialogCreation, ControlsAsTheWindowIsCreated) {
-    TrayIcon::SetNotifyFunction(&IgnoreNotify);
     auto app = std::make_unique<Application>(false);
     app->Main().StartupTimer().SetEnabled(false);
     SettingsDialog& d = app->Settings();
@@ -167,7 +162,6 @@ TEST(SettingsDialogCreation, ControlsAsTheWindowIsCreated) {
     // The bare edit fields take any text; the arrows step within their range.
     EXPECT_FALSE(::GetWindowLongW(d.Control(kHoursField), GWL_STYLE) & ES_NUMBER);
     app.reset();
-    TrayIcon::SetNotifyFunction(nullptr);
 }
 
 TEST_F(SettingsDialogTest, TheLoadFillsTheControls) {

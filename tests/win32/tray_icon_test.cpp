@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -32,19 +34,54 @@ using testing_support::ReportedErrors;
 using testing_support::StoredSetting;
 using testing_support::StoreSetting;
 
+// The shell as the icon sees it: it keeps the icon between an add and a
+// delete (or its own restart), and takes version 4 unless told otherwise.
 struct NotifyRecord {
     DWORD message;
     NOTIFYICONDATAW data;
+    bool accepted;
 };
-std::vector<NotifyRecord>& Records() {
-    static std::vector<NotifyRecord> r;
-    return r;
-}
-BOOL RecordNotify(DWORD message, NOTIFYICONDATAW* data) {
-    Records().push_back({message, *data});
-    return TRUE;
+struct FakeShell {
+    std::vector<NotifyRecord> records;
+    bool hasIcon = false;
+    bool takesVersion4 = true;
+
+    bool Notify(DWORD message, NOTIFYICONDATAW& data) {
+        bool ok = true;
+        switch (message) {
+            case NIM_ADD: ok = !hasIcon; hasIcon = true; break;
+            case NIM_MODIFY: ok = hasIcon; break;
+            case NIM_DELETE: ok = hasIcon; hasIcon = false; break;
+            case NIM_SETVERSION: ok = hasIcon && takesVersion4 && data.uVersion == NOTIFYICON_VERSION_4; break;
+            default: ok = false;
+        }
+        records.push_back({message, data, ok});
+        return ok;
+    }
+    std::vector<DWORD> Messages() const {
+        std::vector<DWORD> out;
+        for (const auto& r : records) out.push_back(r.message);
+        return out;
+    }
+};
+
+// The edge of an icon's image, in pixels.
+int IconEdge(HICON icon) {
+    ICONINFO info{};
+    if (!::GetIconInfo(icon, &info)) return 0;
+    BITMAP bm{};
+    ::GetObjectW(info.hbmMask, sizeof(bm), &bm);
+    if (info.hbmColor) ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return bm.bmWidth;
 }
 
+int SmallIconEdgeAt(UINT dpi) {
+    using Function = int(WINAPI*)(int, UINT);
+    auto forDpi = reinterpret_cast<Function>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    return forDpi ? forDpi(SM_CXSMICON, dpi) : ::MulDiv(::GetSystemMetrics(SM_CXSMICON), dpi, 96);
+}
 
 std::wstring Text(HWND h) {
     wchar_t buf[1024]{};
@@ -52,29 +89,57 @@ std::wstring Text(HWND h) {
     return buf;
 }
 
+// Counts the openings of the tray's menu and closes each at once, as
+// Escape would.
+class MenuWatch {
+public:
+    explicit MenuWatch(TrayIcon& tray) : tray_(tray) {
+        ::SetWindowSubclass(tray_.Handle(), &MenuWatch::Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~MenuWatch() { ::RemoveWindowSubclass(tray_.Handle(), &MenuWatch::Proc, 1); }
+    int openings = 0;
+
+private:
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+        auto* self = reinterpret_cast<MenuWatch*>(ref);
+        if (msg == WM_INITMENUPOPUP && reinterpret_cast<HMENU>(wp) == self->tray_.Menu()) {
+            ++self->openings;
+            ::PostMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        return ::DefSubclassProc(h, msg, wp, lp);
+    }
+    TrayIcon& tray_;
+};
+
 class TrayTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
-        Records().clear();
-        TrayIcon::SetNotifyFunction(&RecordNotify);
         folder_ = MakeTempFolder(L"orvane-tray-" + std::to_wstring(::GetTickCount())) + L"\\";
         app_ = std::make_unique<Application>(false);
         app_->Main().StartupTimer().SetEnabled(false);
         app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
         app_->Desktop().UseActiveDesktop({});
         tray_ = app_->Main().Tray();
+        // From here on the stand-in is the shell; the program's icon is put
+        // in it as at start.
+        tray_->SetIconVisible(false);
+        tray_->notify = [this](DWORD message, NOTIFYICONDATAW& data) { return shell_.Notify(message, data); };
+        tray_->AddIcon();
     }
     void TearDown() override {
         app_.reset();
-        TrayIcon::SetNotifyFunction(nullptr);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
     }
-    void Notify(UINT mouseMessage) {
-        ::PostMessageW(tray_->Handle(), kTrayCallbackMessage, kTrayIconId, mouseMessage);
+    // A notification as the version-4 shell sends it: the event and the
+    // icon's number in lParam, the anchor point in wParam.
+    void Notify(UINT event, POINT anchor = {40, 30}) {
+        ::PostMessageW(tray_->Handle(), kTrayCallbackMessage, MAKEWPARAM(anchor.x, anchor.y),
+                       MAKELPARAM(event, kTrayIconId));
     }
     void Command(int id) { ::PostMessageW(tray_->Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
+    std::vector<NotifyRecord>& Records() { return shell_.records; }
     // The start-up load of these values; what is stored afterwards was saved.
     void Load() {
         StoreSetting(L"FileName", folder_ + L"piclist.cfg");
@@ -89,36 +154,42 @@ protected:
     MainWindow& Main() { return app_->Main(); }
     AboutBox& About() { return app_->About(); }
 
+    FakeShell shell_;
     std::wstring folder_;
     std::unique_ptr<Application> app_;
     TrayIcon* tray_ = nullptr;
 };
 
-TEST_F(TrayTest, StartsHiddenWithTheIconAddedFromAVersionTwoRecord) {
+TEST_F(TrayTest, TheIconIsAddedWithVersionFourTheTitleAsTipAndAnImageAtTheTaskbarsSize) {
     EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
-    ASSERT_GE(Records().size(), 2u);
-    EXPECT_EQ(Records()[Records().size() - 2].message, static_cast<DWORD>(NIM_MODIFY));
-    const NotifyRecord& add = Records().back();
-    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(add.data.cbSize, static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
-    EXPECT_EQ(add.data.hWnd, tray_->Handle());
-    EXPECT_EQ(add.data.uID, 1u);
-    EXPECT_EQ(add.data.uFlags, 7u);
-    EXPECT_EQ(add.data.uCallbackMessage, 2048u);
-    EXPECT_NE(add.data.hIcon, nullptr);
-    EXPECT_EQ(add.data.szTip[0], L'\0');  // no hint: no tip
-    EXPECT_TRUE(tray_->IconVisible());
-    wchar_t cls[64]{};
-    ::GetClassNameW(tray_->Handle(), cls, 64);
-    EXPECT_STREQ(cls, kTrayWindowClass);
     EXPECT_FALSE(::IsWindowVisible(tray_->Handle()));
+    // The shell did not know the icon: the modify fails, the add and the version follow.
+    ASSERT_EQ(shell_.Messages(), (std::vector<DWORD>{NIM_MODIFY, NIM_ADD, NIM_SETVERSION}));
+    EXPECT_TRUE(Records()[2].accepted);
+    const NOTIFYICONDATAW& add = Records()[1].data;
+    EXPECT_EQ(add.hWnd, tray_->Handle());
+    EXPECT_EQ(add.uID, kTrayIconId);
+    EXPECT_FALSE(add.uFlags & NIF_GUID);
+    EXPECT_EQ(add.uFlags & (NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE | NIF_ICON),
+              static_cast<UINT>(NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE | NIF_ICON));
+    EXPECT_EQ(add.uCallbackMessage, kTrayCallbackMessage);
+    EXPECT_STREQ(add.szTip, L"Orvane Wallpaper Changer");
+    EXPECT_EQ(IconEdge(add.hIcon), SmallIconEdgeAt(::GetDpiForWindow(tray_->Handle())));
+
+    // Moved to a scale of 200 %, both images are loaded again at the new size.
+    Records().clear();
+    RECT suggested{0, 0, 1, 1};
+    ::SendMessageW(tray_->Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_EQ(shell_.Messages(), (std::vector<DWORD>{NIM_MODIFY}));
+    EXPECT_EQ(IconEdge(Records()[0].data.hIcon), SmallIconEdgeAt(192));
+    tray_->SetIconIndex(1);
+    EXPECT_EQ(IconEdge(Records().back().data.hIcon), SmallIconEdgeAt(192));
 }
 
 TEST_F(TrayTest, IconIndexBeyondTheListShowsTheLastIcon) {
     const HICON idle = tray_->Icon();
     tray_->SetIconIndex(5);
     EXPECT_EQ(tray_->IconIndex(), 1);
-    ASSERT_FALSE(Records().empty());
     EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_NE(Records().back().data.hIcon, idle);
     EXPECT_EQ(Records().back().data.hIcon, tray_->Icon());
@@ -127,90 +198,80 @@ TEST_F(TrayTest, IconIndexBeyondTheListShowsTheLastIcon) {
     EXPECT_EQ(Records().back().data.hIcon, idle);
 }
 
-TEST_F(TrayTest, TaskbarCreatedBroadcastPutsTheIconBack) {
-    Records().clear();
+TEST_F(TrayTest, TaskbarCreatedPutsTheIconBackInANewShellOnly) {
     const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    // A restarted shell knows no icon: added again, with its version.
+    shell_.hasIcon = false;
+    Records().clear();
     ::PostMessageW(HWND_BROADCAST, taskbarCreated, 0, 0);
     PumpMessages(150);
-    ASSERT_EQ(Records().size(), 1u);
-    EXPECT_EQ(Records()[0].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(shell_.Messages(), (std::vector<DWORD>{NIM_MODIFY, NIM_ADD, NIM_SETVERSION}));
+    EXPECT_TRUE(shell_.hasIcon);
 
-    tray_->SetIconVisible(false);
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_DELETE));
+    // A shell that still has it only hears of it again.
     Records().clear();
     ::SendMessageW(tray_->Handle(), taskbarCreated, 0, 0);
-    EXPECT_TRUE(Records().empty());  // a hidden icon stays hidden
+    EXPECT_EQ(shell_.Messages(), (std::vector<DWORD>{NIM_MODIFY}));
+
+    // A hidden icon stays hidden.
+    tray_->SetIconVisible(false);
+    Records().clear();
+    ::SendMessageW(tray_->Handle(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(Records().empty());
 }
 
-TEST_F(TrayTest, DoubleClickShowsTheMainWindowAndRefreshesTheIcon) {
+TEST_F(TrayTest, DoubleClickAndTheKeyboardsSelectShowTheMainWindowAndRefreshTheIcon) {
     int clicks = 0;
     tray_->onClick = [&] { ++clicks; };
     Records().clear();
-    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) Notify(m);
+    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}) Notify(m);
     PumpMessages(::GetDoubleClickTime() + 200);
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
     ASSERT_FALSE(Records().empty());
     EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(clicks, 0);  // the double click swallows the single ones
+
+    ::ShowWindow(Main().hwnd(), SW_HIDE);
+    Records().clear();
+    Notify(NIN_KEYSELECT);
+    PumpMessages(100);
+    EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
+    ASSERT_FALSE(Records().empty());
+    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
 }
 
 TEST_F(TrayTest, ALeftClickAloneDoesNothingButItsEvent) {
     int clicks = 0;
     tray_->onClick = [&] { ++clicks; };
-    Notify(WM_LBUTTONDOWN);
-    Notify(WM_LBUTTONUP);
+    MenuWatch menu(*tray_);
+    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}) Notify(m);
     PumpMessages(50);
     EXPECT_EQ(clicks, 0);  // still inside the double-click time
     PumpMessages(::GetDoubleClickTime() + 200);
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
+    EXPECT_EQ(menu.openings, 0);
 }
 
-TEST_F(TrayTest, DisabledIconDeliversNothing) {
-    tray_->SetEnabled(false);
-    Notify(WM_LBUTTONDBLCLK);
-    PumpMessages(100);
-    EXPECT_FALSE(::IsWindowVisible(Main().hwnd()));
-}
-
-TEST_F(TrayTest, RightButtonOpensTheMenuWithItsVisibleEntries) {
+TEST_F(TrayTest, TheMenuOpensOncePerRequestOnTheShellsContextMenuEvent) {
     tray_->SetQuickIconCheck(true);
-    struct Seen {
-        HMENU menu = nullptr;
-        std::vector<std::wstring> top, sub;
-        UINT quickState = 0;
-    };
-    static Seen seen;
-    seen = {};
-    RunSoon(
-        [] {
-            HWND popup = ::FindWindowW(L"#32768", nullptr);
-            if (popup) {
-                seen.menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
-                auto read = [](HMENU m, std::vector<std::wstring>& out) {
-                    for (int i = 0; i < ::GetMenuItemCount(m); ++i) {
-                        wchar_t buf[128]{};
-                        MENUITEMINFOW mi{sizeof(mi)};
-                        mi.fMask = MIIM_FTYPE | MIIM_STRING;
-                        mi.dwTypeData = buf;
-                        mi.cch = 128;
-                        ::GetMenuItemInfoW(m, i, TRUE, &mi);
-                        out.push_back((mi.fType & MFT_SEPARATOR) ? L"-" : buf);
-                    }
-                };
-                read(seen.menu, seen.top);
-                if (HMENU sub = ::GetSubMenu(seen.menu, 3)) read(sub, seen.sub);
-                seen.quickState = ::GetMenuState(seen.menu, kTrayQuickActivationCommand, MF_BYCOMMAND);
-            }
-            ::EndMenu();
-        },
-        300);
-    Notify(WM_RBUTTONDOWN);
-    PumpMessages(800);
-    EXPECT_EQ(seen.menu, tray_->Menu());
-    EXPECT_EQ(seen.top, (std::vector<std::wstring>{L"&Afficher", L"&Changer !", L"-", L"&Icones", L"-", L"Quitter"}));
-    EXPECT_EQ(seen.sub, (std::vector<std::wstring>{L"Activation Rapide"}));
-    EXPECT_TRUE(seen.quickState & MF_CHECKED);
+    MenuWatch menu(*tray_);
+    // The right button as the version-4 shell reports it, then the keyboard's menu key.
+    for (UINT m : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}) Notify(m);
+    PumpMessages(300);
+    EXPECT_EQ(menu.openings, 1);
+    Notify(WM_CONTEXTMENU);
+    PumpMessages(300);
+    EXPECT_EQ(menu.openings, 2);
+    EXPECT_TRUE(::GetMenuState(tray_->Menu(), kTrayQuickActivationCommand, MF_BYCOMMAND) & MF_CHECKED);
+
+    // A shell without version 4 sends only the buttons: the press opens it.
+    shell_.takesVersion4 = false;
+    shell_.hasIcon = false;
+    ::SendMessageW(tray_->Handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    for (UINT m : {WM_RBUTTONDOWN, WM_RBUTTONUP}) ::PostMessageW(tray_->Handle(), kTrayCallbackMessage, kTrayIconId, m);
+    PumpMessages(300);
+    EXPECT_EQ(menu.openings, 3);
 }
 
 TEST_F(TrayTest, AfficherShowsTheMainWindowWhenNoDialogIsOpen) {
