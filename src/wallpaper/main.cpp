@@ -8,6 +8,7 @@
 #include "wallpaper/application.h"
 #include "wallpaper/running_copy.h"
 #include "win32/handles.h"
+#include "win32/message_loop.h"
 #include "win32/window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -37,10 +38,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 1;
     }
 
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    return win::RunMessageLoop();
 }
