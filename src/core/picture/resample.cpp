@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/picture/bmp_file.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -434,6 +435,8 @@ Image32 ResampleRegion(const Image32& source, int fullWidth, int fullHeight, int
     Image32 out;
     out.width = w;
     out.height = h;
+    // A region is most often a wallpaper: room for its file's headers.
+    out.pixels.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) + kBmpInPlaceSpareWords);
     out.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     const Taps vTaps = MakeTaps(source.height, fullHeight, y0, h);
     const bool sameWidth = source.width == fullWidth, oneColumn = source.width == 1 && !sameWidth;
