@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/error.h"
@@ -131,6 +132,34 @@ Image32 ComposeScreenWallpaper(const PictureSource& picture, const ScreenComposi
     Image32 bitmap = Compose(picture, screen);
     if (drawCalendar) drawCalendar(bitmap);
     return bitmap;
+}
+
+PictureSource DecodeOnceForScreens(const PictureSource& picture, WallpaperMode mode,
+                                   const std::vector<std::pair<int, int>>& screenSizes) {
+    if (picture.width <= 0 || picture.height <= 0) return picture;
+    int boundWidth = 1, boundHeight = 1;
+    for (auto [w, h] : screenSizes) {
+        if (w <= 0 || h <= 0) continue;
+        const Placement p = PlacePicture(picture.width, picture.height, w, h, mode);
+        boundWidth = std::max(boundWidth, std::min(p.width, picture.width));
+        boundHeight = std::max(boundHeight, std::min(p.height, picture.height));
+    }
+    auto kept = std::make_shared<Image32>();
+    PictureSource once = picture;
+    once.decodeWithin = [picture, kept, boundWidth, boundHeight](int maxWidth, int maxHeight) {
+        const int w = std::min(maxWidth, picture.width), h = std::min(maxHeight, picture.height);
+        if (w > boundWidth || h > boundHeight) return picture.decodeWithin(maxWidth, maxHeight);
+        if (kept->empty()) *kept = picture.decodeWithin(boundWidth, boundHeight);
+        if (kept->empty()) return Image32();
+        if (w > kept->width || h > kept->height) return picture.decodeWithin(maxWidth, maxHeight);
+        if (w == kept->width && h == kept->height) {
+            Image32 copy = NewBitmap(w, h, 0);
+            copy.pixels.assign(kept->pixels.begin(), kept->pixels.end());
+            return copy;
+        }
+        return Resample(*kept, w, h);
+    };
+    return once;
 }
 
 }  // namespace orvane

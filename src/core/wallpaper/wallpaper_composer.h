@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/picture/image.h"
 #include "core/wallpaper/wallpaper_mode.h"
@@ -52,5 +54,15 @@ using CalendarPainter = std::function<void(Image32& bitmap)>;
 // EncodeBmpInPlace wants when it was made here.
 Image32 ComposeScreenWallpaper(const PictureSource& picture, const ScreenComposition& screen,
                                const CalendarPainter& drawCalendar);
+
+}  // namespace orvane
+
+namespace orvane {
+
+// The same picture for several screens, decoded once: within the largest
+// size any of them needs in `mode`, each screen's request then made from
+// that copy (shrunk, never enlarged: a request past it decodes again).
+PictureSource DecodeOnceForScreens(const PictureSource& picture, WallpaperMode mode,
+                                   const std::vector<std::pair<int, int>>& screenSizes);
 
 }  // namespace orvane

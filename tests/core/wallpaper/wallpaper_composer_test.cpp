@@ -132,3 +132,24 @@ TEST(ScreenWallpaper, ExtremePicturesAndBadScreensGiveAnErrorOrAWallpaperNeverAC
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(ScreenWallpaper, SeveralScreensShareOneDecodeOfTheLargestTheyNeed) {
+    FakePicture p = Bands(800, 400, {{400, kGreen}, {400, kBlue}});
+    const PictureSource once = DecodeOnceForScreens(p.Source(), WallpaperMode::Stretched, {{200, 100}, {400, 300}});
+    const Image32 small = ComposeScreenWallpaper(once, Screen(WallpaperMode::Stretched, 200, 100), nullptr);
+    const Image32 large = ComposeScreenWallpaper(once, Screen(WallpaperMode::Stretched, 400, 300), nullptr);
+    EXPECT_EQ(p.asked, (std::vector<std::pair<int, int>>{{400, 300}}));
+    EXPECT_EQ(small.width, 200);
+    EXPECT_EQ(small.at(99, 50), kGreen);
+    EXPECT_EQ(small.at(100, 50), kBlue);
+    EXPECT_TRUE(large.pixels == Resample(p.whole, 400, 300).pixels);
+    // A screen it was not made for, larger: decoded again rather than enlarged.
+    ComposeScreenWallpaper(once, Screen(WallpaperMode::Stretched, 600, 300), nullptr);
+    EXPECT_EQ(p.asked.size(), 2u);
+}
+
+}  // namespace
+}  // namespace orvane
