@@ -60,6 +60,22 @@ void Paste(const Image32& picture, Image32& bitmap, int x, int y, bool tiled) {
                     static_cast<std::size_t>(right - left) * 4);
 }
 
+// The part of `image` from (x, y), width x height, clipped to it, moved to
+// the front of its own memory.
+Image32 CropInPlace(Image32&& image, int x, int y, int width, int height) {
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int w = std::min(image.width - x0, width - (x0 - x)), h = std::min(image.height - y0, height - (y0 - y));
+    if (w <= 0 || h <= 0) return Image32();
+    if (w == image.width && h == image.height) return std::move(image);
+    for (int row = 0; row < h; ++row)
+        std::memmove(&image.pixels[static_cast<std::size_t>(row) * w],
+                     &image.pixels[static_cast<std::size_t>(y0 + row) * image.width + x0], static_cast<std::size_t>(w) * 4);
+    image.pixels.resize(static_cast<std::size_t>(w) * h);
+    image.width = w;
+    image.height = h;
+    return std::move(image);
+}
+
 // The decode for a picture to be shown at width x height: never larger than
 // the picture itself, which the region resample then enlarges if need be.
 Image32 DecodeFor(const PictureSource& picture, int width, int height) {
@@ -71,10 +87,14 @@ Image32 DecodeFor(const PictureSource& picture, int width, int height) {
 
 Image32 Scaled(const PictureSource& picture, const Placement& place, int screenWidth, int screenHeight,
                std::uint32_t background) {
-    const Image32 decoded = DecodeFor(picture, place.width, place.height);
+    Image32 decoded = DecodeFor(picture, place.width, place.height);
     // The visible part of the picture scaled to its placed size; where the
-    // screen is larger (fit), bands around it.
-    Image32 shown = ResampleRegion(decoded, place.width, place.height, -place.x, -place.y, screenWidth, screenHeight);
+    // screen is larger (fit), bands around it. A decode already at that
+    // size is cropped where it lies: no second picture's pages to touch.
+    Image32 shown = decoded.width == place.width && decoded.height == place.height
+                        ? CropInPlace(std::move(decoded), -place.x, -place.y, screenWidth, screenHeight)
+                        : ResampleRegion(decoded, place.width, place.height, -place.x, -place.y, screenWidth,
+                                         screenHeight);
     if (shown.width == screenWidth && shown.height == screenHeight) return shown;
     Image32 bitmap = NewBitmap(screenWidth, screenHeight, background);
     Paste(shown, bitmap, std::max(place.x, 0), std::max(place.y, 0), false);
