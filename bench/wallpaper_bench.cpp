@@ -44,6 +44,7 @@
 #include "core/picture/image_canvas.h"
 #include "core/picture/jpeg_decoder.h"
 #include "core/picture/resample.h"
+#include "core/wallpaper/wallpaper_composer.h"
 #include "support/jpeg_writer.h"
 
 extern char** environ;
@@ -346,6 +347,100 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
+// ---- every screen: fill, fit, one wallpaper per monitor --------------------------------
+
+// The JPEG in memory as the composer's picture, decoded as the program's
+// files service does (each side no larger than asked, nor than the picture).
+orvane::PictureSource JpegSource(const std::vector<std::uint8_t>& file, orvane::DecodeThreads threads) {
+    const orvane::JpegInfo info = orvane::ReadJpegInfo(file.data(), file.size());
+    orvane::PictureSource source;
+    source.width = info.width;
+    source.height = info.height;
+    source.decodeWithin = [&file, info, threads](int w, int h) {
+        return orvane::DecodeJpegToSize(file.data(), file.size(), std::min(w, info.width), std::min(h, info.height),
+                                        threads);
+    };
+    source.decodeWhole = [&file, threads] { return orvane::DecodeJpeg(file.data(), file.size(), threads); };
+    return source;
+}
+
+// One change through the composer: read, decode once for all the screens,
+// each screen's bitmap (the calendar on the first), its file bytes and one
+// write per screen.
+double ComposedChangeMs(const fs::path& jpegPath, const fs::path& dir, orvane::WallpaperMode mode,
+                        const std::vector<std::pair<int, int>>& screens,
+                        orvane::DecodeThreads threads = orvane::DecodeThreads::Automatic) {
+    const auto t0 = Clock::now();
+    const std::vector<std::uint8_t> file = ReadFile(jpegPath);
+    orvane::PictureSource source = JpegSource(file, threads);
+    if (screens.size() > 1) source = orvane::DecodeOnceForScreens(source, mode, screens);
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const auto [w, h] = screens[i];
+        orvane::WallpaperSettings s = ChangeSettings(orvane::StoredMode(mode), w, h);
+        orvane::CalendarPainter calendar;
+        if (i == 0)
+            calendar = [&](orvane::Image32& bitmap) {
+                orvane::ImageCanvas canvas(bitmap);
+                orvane::DrawCalendarOnWallpaper(canvas, bitmap.width, s, w, {2026, 12, 8}, BenchNames());
+            };
+        orvane::Image32 bitmap =
+            orvane::ComposeScreenWallpaper(source, orvane::ScreenComposition{mode, w, h, screens.size() > 1, 0}, calendar);
+        const orvane::BmpFileBytes bmp = orvane::EncodeBmpInPlace(std::move(bitmap), kDisplayDepth);
+        WriteFile(dir / ("OrvaneWallPaper-screen-" + std::to_string(i) + ".bmp"), bmp.data(), bmp.size());
+    }
+    return Ms(Clock::now() - t0);
+}
+
+// Two monitors from one decode against one 4K screen; fill and fit against
+// stretched; a picture of the screen's size against its decode floor.
+void ScreenFigures(const fs::path& dir, int runs) {
+    using orvane::WallpaperMode;
+    const fs::path photo = dir / kLandscape24.file, screenSized = dir / kScreen1080.file;
+    const std::vector<std::uint8_t> screenBytes = ReadFile(screenSized);
+    const std::pair<int, int> k4K{3840, 2160}, k1080{1920, 1080};
+    struct Timed {
+        std::string label;
+        std::function<double()> run;
+        std::vector<double> ms;
+    };
+    std::vector<Timed> t = {
+        {"24 MP, one 3840 x 2160 screen, stretched", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Stretched, {k4K}); }},
+        {"24 MP, 3840 x 2160 + 1920 x 1080, stretched", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Stretched, {k4K, k1080}); }},
+        {"24 MP, 1920 x 1080, \"Etiré\"", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Stretched, {k1080}); }},
+        {"24 MP, 1920 x 1080, \"Remplir\"", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Fill, {k1080}); }},
+        {"24 MP, 1920 x 1080, \"Ajuster\"", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Fit, {k1080}); }},
+        {"24 MP, 3840 x 2160, \"Remplir\"", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Fill, {k4K}); }},
+        {"24 MP, 3840 x 2160, \"Ajuster\"", [&] { return ComposedChangeMs(photo, dir, WallpaperMode::Fit, {k4K}); }},
+        {"1920 x 1080 picture on 1920 x 1080, stretched", [&] { return ComposedChangeMs(screenSized, dir, WallpaperMode::Stretched, {k1080}); }},
+        {"  the same on one decode thread", [&] { return ComposedChangeMs(screenSized, dir, WallpaperMode::Stretched, {k1080}, orvane::DecodeThreads::One); }},
+        {"  the same on two decode threads", [&] { return ComposedChangeMs(screenSized, dir, WallpaperMode::Stretched, {k1080}, orvane::DecodeThreads::Two); }},
+        {"  its decode floor", [&] {
+             const auto t0 = Clock::now();
+             DecodeFloor(screenBytes);
+             return Ms(Clock::now() - t0);
+         }},
+    };
+    for (int run = -1; run < runs; ++run)
+        for (Timed& x : t) {
+            const double ms = x.run();
+            if (run >= 0) x.ms.push_back(ms);
+        }
+    std::printf("\nEvery screen (through the composer, calendar and file writes included)\n");
+    for (const Timed& x : t) Row(x.label, x.ms);
+    std::printf("  ratios:\n");
+    auto ratio = [&](const char* label, int a, int b, double target) {
+        Ratio(label, Median(t[a].ms) / Median(t[b].ms), Min(t[a].ms) / Min(t[b].ms), target, true);
+    };
+    ratio("two monitors / one 4K screen", 1, 0, 1.2);
+    ratio("\"Remplir\" / \"Etiré\" at 1080p", 3, 2, 1.1);
+    ratio("\"Ajuster\" / \"Etiré\" at 1080p", 4, 2, 1.1);
+    ratio("\"Remplir\" / \"Etiré\" at 4K", 5, 0, 1.1);
+    ratio("\"Ajuster\" / \"Etiré\" at 4K", 6, 0, 1.1);
+    ratio("1080p picture on 1080p / its decode floor", 7, 10, 1.5);
+    Info("  on one thread / floor", Median(t[8].ms) / Median(t[10].ms), Min(t[8].ms) / Min(t[10].ms));
+    Info("  on two threads / floor", Median(t[9].ms) / Median(t[10].ms), Min(t[9].ms) / Min(t[10].ms));
+}
+
 // ---- the cases ------------------------------------------------------------------------------
 
 struct Case {
@@ -641,6 +736,7 @@ int main(int argc, char** argv) {
         }
         if (convert) std::printf("\nImageMagick: %s\n", convert->c_str());
         if (vips) std::printf("vips: %s\n", vips->c_str());
+        ScreenFigures(dir, options.runs);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "wallpaper_bench: %s\n", e.what());
         if (!options.keep && !options.dir) fs::remove_all(dir);

@@ -148,9 +148,12 @@ Section "Uninstall"
     RMDir "$APPDATA\Orvane"
     DeleteRegKey HKCU "${SETTINGS_KEY}\Config"
     DeleteRegKey /ifempty HKCU "${SETTINGS_KEY}"
-    ; The composed wallpaper, wherever the program could write it.
+    ; The composed wallpaper, wherever the program could write it, and
+    ; beside it the other monitors' ones.
     Delete "$WINDIR\OrvaneWallPaper.bmp"
+    Delete "$WINDIR\OrvaneWallPaper-*.bmp"
     Delete "$LOCALAPPDATA\Orvane\OrvaneWallPaper.bmp"
+    Delete "$LOCALAPPDATA\Orvane\OrvaneWallPaper-*.bmp"
     RMDir "$LOCALAPPDATA\Orvane"
   ${EndIf}
 

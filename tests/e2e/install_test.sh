@@ -137,6 +137,7 @@ check "a silent install over the running copy succeeds" wine_run 180 "$setup_dir
 check "and closed that copy" drive gone TfrmMain '*' 10000
 wait "$orvane_pid" 2>/dev/null
 : >"$c/windows/OrvaneWallPaper.bmp"  # as a wallpaper change leaves it
+: >"$c/windows/OrvaneWallPaper-2b.bmp"  # and a second monitor's
 wine_run 30 reg add "$run_key" /v "Orvane Wallpaper Changer" /d "C:\\Program Files\\Orvane\\OrvaneWallPaper.exe" /f
 check "uninstaller /S /PURGE starts" wine_run 120 "$orvane_dir/Uninstall.exe" /S /PURGE
 wait_uninstalled "$uninstall_key\\OrvaneWallPaper"
@@ -144,6 +145,7 @@ check "Program Files\\Orvane removed" absent "$orvane_dir"
 check "settings removed" no_key 'HKCU\Software\Orvane'
 check "picture list and its folder removed" absent "$user_dir/Orvane"
 check "composed wallpaper removed" absent "$c/windows/OrvaneWallPaper.bmp"
+check "second monitor's wallpaper removed" absent "$c/windows/OrvaneWallPaper-2b.bmp"
 check "start-with-Windows value removed" no_value "$run_key" "Orvane Wallpaper Changer"
 check "Start-menu entry removed" absent "$menu/Orvane Wallpaper Changer.lnk"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/picture/bmp_file.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -64,16 +65,18 @@ void MakeMultipliers(Taps& t) {
 // Shrinking: destination pixel i covers the source span [i*S/D, (i+1)*S/D);
 // each source pixel weighs by the part of it inside that span. Positions are
 // kept in units of 1/D of a source pixel so the spans are exact integers.
-Taps AreaTaps(int src, int dst) {
+// Only destination indexes from..from + n - 1 are planned (entry 0 is
+// index `from`): a region of a huge destination needs no plan of the rest.
+Taps AreaTaps(int src, int dst, int from, int n) {
     Taps t;
     const std::int64_t S = src, D = dst;
     t.stride = static_cast<int>((S + D - 1) / D) + 1;
     t.total = static_cast<std::uint32_t>(S);
-    t.start.resize(dst);
-    t.count.resize(dst);
-    t.raw.assign(static_cast<std::size_t>(dst) * t.stride, 0);
-    for (int i = 0; i < dst; ++i) {
-        const std::int64_t lo = i * S, hi = (i + 1) * S;  // in 1/D units
+    t.start.resize(n);
+    t.count.resize(n);
+    t.raw.assign(static_cast<std::size_t>(n) * t.stride, 0);
+    for (int i = 0; i < n; ++i) {
+        const std::int64_t lo = (from + i) * S, hi = (from + i + 1) * S;  // in 1/D units
         const int first = static_cast<int>(lo / D);
         const int last = static_cast<int>(std::min<std::int64_t>((hi - 1) / D, S - 1));
         std::uint32_t* w = &t.raw[static_cast<std::size_t>(i) * t.stride];
@@ -92,15 +95,15 @@ Taps AreaTaps(int src, int dst) {
 // Enlarging (or keeping the size): pixel centres are aligned, destination
 // centre (i + 0.5) * S / D - 0.5 is interpolated between its two source
 // neighbours, clamped at the edges.
-Taps LinearTaps(int src, int dst) {
+Taps LinearTaps(int src, int dst, int from, int n) {
     Taps t;
     t.stride = 2;
-    t.start.resize(dst);
-    t.count.resize(dst);
-    t.raw.assign(static_cast<std::size_t>(dst) * 2, 0);
+    t.start.resize(n);
+    t.count.resize(n);
+    t.raw.assign(static_cast<std::size_t>(n) * 2, 0);
     const std::int64_t S = src, D = dst;
-    for (int i = 0; i < dst; ++i) {
-        const std::int64_t num = (2 * i + 1) * S - D, den = 2 * D;  // source position = num / den
+    for (int i = 0; i < n; ++i) {
+        const std::int64_t num = (2 * (from + std::int64_t{i}) + 1) * S - D, den = 2 * D;  // source position = num / den
         std::uint32_t* w = &t.raw[static_cast<std::size_t>(i) * 2];
         if (num <= 0) {
             t.start[i] = 0, t.count[i] = 1, w[0] = kOne;
@@ -123,7 +126,10 @@ Taps LinearTaps(int src, int dst) {
     return t;
 }
 
-Taps MakeTaps(int src, int dst) { return dst < src ? AreaTaps(src, dst) : LinearTaps(src, dst); }
+Taps MakeTaps(int src, int dst, int from, int n) {
+    return dst < src ? AreaTaps(src, dst, from, n) : LinearTaps(src, dst, from, n);
+}
+Taps MakeTaps(int src, int dst) { return MakeTaps(src, dst, 0, dst); }
 
 // ---- vertical pass: several source rows into one row, on bytes ---------------
 
@@ -393,6 +399,84 @@ Image32 Resample(const Image32& source, int width, int height) {
         const int first = resampler.FirstSourceRow(y), end = resampler.EndSourceRow(y);
         for (int j = first; j < end; ++j) rows[j - first] = &source.pixels[static_cast<std::size_t>(j) * source.width];
         resampler.MakeRow(y, rows.data(), &out.pixels[static_cast<std::size_t>(y) * width], scratch.data());
+    }
+    return out;
+}
+
+namespace {
+
+// The columns a region reads, widened so that the row pass splits them
+// between its vector blocks and its exact tail where a whole row would: the
+// two can differ by a level, and a region is Resample's pixels exactly.
+struct ColumnSpan {
+    int first = 0, end = 0;
+};
+
+ColumnSpan SpanFor(int lo, int hi, int sourceWidth, int minimum) {
+    const int vectorEnd = sourceWidth & ~3;
+    ColumnSpan span{lo & ~3, hi <= vectorEnd ? std::min(vectorEnd, (hi + 3) & ~3) : sourceWidth};
+    // Narrower than one pixel's taps, the column pass would lay its window
+    // out differently: the whole row then.
+    if (span.end - span.first < minimum) span = ColumnSpan{0, sourceWidth};
+    return span;
+}
+
+}  // namespace
+
+Image32 ResampleRegion(const Image32& source, int fullWidth, int fullHeight, int x, int y, int width, int height) {
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int x1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{x} + width, fullWidth));
+    const int y1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{y} + height, fullHeight));
+    if (x1 <= x0 || y1 <= y0) return Image32();
+    const int w = x1 - x0, h = y1 - y0;
+    if (!PictureSizeAcceptable(w, h)) throw Error("Image trop grande");
+    if (source.empty()) return Image32(w, h);
+
+    Image32 out;
+    out.width = w;
+    out.height = h;
+    // A region is most often a wallpaper: room for its file's headers.
+    out.pixels.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) + kBmpInPlaceSpareWords);
+    out.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const Taps vTaps = MakeTaps(source.height, fullHeight, y0, h);
+    const bool sameWidth = source.width == fullWidth, oneColumn = source.width == 1 && !sameWidth;
+    ColumnSpan span{0, source.width};
+    PairTaps hTaps;
+    if (sameWidth) {
+        span = SpanFor(x0, x1, source.width, 0);
+    } else if (!oneColumn) {
+        Taps t = MakeTaps(source.width, fullWidth, x0, w);
+        span = SpanFor(t.start.front(), t.start.back() + t.count.back(), source.width, (t.stride + 1) & ~1);
+        for (int& first : t.start) first -= span.first;
+        hTaps = MakePairTaps(t, span.end - span.first);
+    }
+    const int spanWidth = span.end - span.first;
+    const std::size_t spanBytes = static_cast<std::size_t>(spanWidth) * 4;
+    std::vector<std::uint32_t> scratch(static_cast<std::size_t>(spanWidth) + 1, 0);
+    std::vector<const std::uint32_t*> rows(vTaps.stride);
+    for (int r = 0; r < h; ++r) {
+        const int n = vTaps.count[r];
+        for (int k = 0; k < n; ++k)
+            rows[k] = &source.pixels[static_cast<std::size_t>(vTaps.start[r] + k) * source.width + span.first];
+        const std::uint32_t* line = rows[0];
+        if (n > 1) {
+            BlendRows(reinterpret_cast<const std::uint8_t* const*>(rows.data()), vTaps, r,
+                      reinterpret_cast<std::uint8_t*>(scratch.data()), spanBytes);
+            line = scratch.data();
+        }
+        std::uint32_t* dst = &out.pixels[static_cast<std::size_t>(r) * w];
+        if (sameWidth) {
+            std::memcpy(dst, line + (x0 - span.first), static_cast<std::size_t>(w) * 4);
+        } else if (oneColumn) {
+            std::fill(dst, dst + w, line[0]);
+        } else {
+            if (hTaps.readsPastEnd) {
+                if (line != scratch.data()) std::memcpy(scratch.data(), line, spanBytes);
+                scratch[spanWidth] = 0;
+                line = scratch.data();
+            }
+            BlendPixels(line, hTaps, dst, w);
+        }
     }
     return out;
 }

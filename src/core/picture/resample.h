@@ -15,6 +15,14 @@ namespace orvane {
 // past PictureSizeAcceptable throws Error.
 Image32 Resample(const Image32& source, int width, int height);
 
+// The part of Resample(source, fullWidth, fullHeight) from (x, y), width x
+// height, clipped to that whole: the same pixels, made without the rest (a
+// picture filling a screen is scaled past it and cropped; the whole it is
+// cropped from may be far too large to hold). A clip with nothing left
+// gives an empty picture; a source without pixels opaque black; a region
+// past PictureSizeAcceptable throws Error.
+Image32 ResampleRegion(const Image32& source, int fullWidth, int fullHeight, int x, int y, int width, int height);
+
 // The same resampling one destination row at a time, for sources that arrive
 // row by row (a decoder) and never exist whole. Destination row y is made
 // from source rows FirstSourceRow(y) to EndSourceRow(y) - 1 only; both grow
