@@ -128,6 +128,7 @@ struct PreviewWindow::Impl {
     LOGFONTW lastFont{};  // the font dialog's, kept between its uses
     COLORREF lastColour = RGB(0, 0, 0);
     COLORREF customColours[16] = {};  // the colour dialog's, for the session
+    HandlePlacement placement;
 
     win::DibSurface buffer;          // the off-screen picture of the whole client area
     win::DibSurface overlayOnWhite;  // the visible part of the calendar, on white
@@ -264,7 +265,7 @@ void PreviewWindow::OnSettingsApplied(bool calendarWasOn) {
     // bounds: place it from the stored rectangle first, so that taking the
     // rectangle back keeps the user's one.
     if (!calendarWasOn) PlaceHandleAtStoredRect();
-    StoreHandleRect();
+    TakeRectBackFromHandle();
     AttachHandleToOverlay();
     RepaintNow();
 }
@@ -278,7 +279,7 @@ PreviewScale PreviewWindow::CurrentScale() const {
 
 void PreviewWindow::PlaceHandleAtStoredRect() {
     const WallpaperSettings& s = model_.Settings();
-    const drag::Bounds b = CalendarToHandle({s.CalL, s.CalT, s.CalR, s.CalB}, CurrentScale());
+    const drag::Bounds b = impl_->placement.Place({s.CalL, s.CalT, s.CalR, s.CalB}, CurrentScale());
     // One side at a time, left and width first: the overlay follows each change.
     DragHandle& h = impl_->handle;
     h.SetLeft(b.left);
@@ -287,8 +288,8 @@ void PreviewWindow::PlaceHandleAtStoredRect() {
     h.SetHeight(b.height);
 }
 
-void PreviewWindow::StoreHandleRect() {
-    model_.MoveCalendar(HandleToCalendar(impl_->handle.Bounds(), CurrentScale()));
+void PreviewWindow::TakeRectBackFromHandle() {
+    model_.MoveCalendar(impl_->placement.OnScreen(impl_->handle.Bounds(), CurrentScale()));
 }
 
 void PreviewWindow::FitOverlay() {
@@ -336,19 +337,19 @@ void PreviewWindow::LayOutCalendarOnShow() {
 }
 
 void PreviewWindow::LayOutCalendarAfterResize() {
-    // With the calendar off the stored rectangle is left alone.
+    // The handle follows the stored rectangle, which stays as it is.
     if (!model_.Settings().Calendar) return;
     AttachHandleToOverlay();
     PlaceHandleAtStoredRect();
     FitOverlay();
     InvalidateCalendar();
-    StoreHandleRect();
 }
 
 void PreviewWindow::StoreCalendarMovedByUser() {
     // Kept in the model only: the settings reach the store with the next save.
     if (!impl_->overlay.visible) return;
-    StoreHandleRect();
+    impl_->placement.UserLeftAt(impl_->handle.Bounds());
+    TakeRectBackFromHandle();
     FitOverlay();
     InvalidateCalendar();
 }
