@@ -399,6 +399,29 @@ TEST_F(PreviewTest, TheCalendarShowsTheModelsDay) {
     EXPECT_EQ(todayColumns(), std::vector<int>{4});
 }
 
+TEST_F(PreviewTest, TheMenuKeyOpensTheCalendarMenuAtTheHandle) {
+    Show();
+    HWND h = preview_.CalendarHandle().hwnd();
+    ::SetFocus(preview_.hwnd());
+    const LPARAM middle = MAKELPARAM(100, 70);
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    ::SendMessageW(h, WM_LBUTTONUP, 0, middle);
+    EXPECT_EQ(::GetFocus(), h);  // a click gives the handle the keyboard
+
+    static RECT menu;
+    menu = RECT{};
+    testing_support::RunSoon([] {
+        if (HWND popup = ::FindWindowW(L"#32768", nullptr)) ::GetWindowRect(popup, &menu);
+        ::EndMenu();
+    });
+    ::SendMessageW(h, WM_KEYDOWN, VK_APPS, 0);
+    RECT handle{};
+    ::GetWindowRect(h, &handle);
+    EXPECT_EQ(menu.left, handle.left);
+    EXPECT_EQ(menu.top, handle.top);
+    EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));  // the click moved nothing
+}
+
 TEST_F(PreviewTest, CalendarSwitchedOnWhileShownAppearsAtTheStoredRectangle) {
     rig_.model.MutableSettingsForTests().Calendar = false;
     preview_.CalendarHandle().DetachAll();  // as at the start: never attached
