@@ -370,7 +370,7 @@ void DragHandle::KeyDown(WPARAM key, LPARAM lp) {
 }
 
 void DragHandle::ContextMenuFromKeyboard() {
-    // (-1, -1): the point a context menu asked for from the keyboard has.
+    // No point: (-1, -1), as the system marks a menu asked for from the keyboard.
     if (onContextMenu && !attached_.empty()) onContextMenu(POINT{-1, -1});
 }
 
