@@ -68,8 +68,10 @@ void DragHandle::Create(HWND home, int left, int top) {
     win::WindowClassSpec windowClass{L"TDragHandle"};
     windowClass.style = 0;
     windowClass.background = nullptr;  // nothing is erased: only the grips are drawn
-    CreateWindowOfClass(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, L"", left, top, 24,
-                        24, home);
+    // A tab stop: the keyboard reaches the handle, for the arrow keys and the
+    // context-menu keys, wherever the dialog manager walks its parent.
+    CreateWindowOfClass(windowClass, WS_EX_TRANSPARENT, WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED | WS_TABSTOP, L"",
+                        left, top, 24, 24, home);
     SetDpi(win::WindowDpi(home));
 }
 
@@ -351,6 +353,9 @@ void DragHandle::KeyDown(WPARAM key, LPARAM lp) {
             if (onNudge) onNudge();
             return;
         }
+        case VK_APPS:
+            ContextMenuFromKeyboard();
+            return;
         case VK_ESCAPE:
             if (dragging_) {
                 CancelDrag();
@@ -362,6 +367,11 @@ void DragHandle::KeyDown(WPARAM key, LPARAM lp) {
             break;
     }
     Default(WM_KEYDOWN, key, lp);
+}
+
+void DragHandle::ContextMenuFromKeyboard() {
+    // No point: (-1, -1), as the system marks a menu asked for from the keyboard.
+    if (onContextMenu && !attached_.empty()) onContextMenu(POINT{-1, -1});
 }
 
 void DragHandle::CancelDrag() {
@@ -409,6 +419,16 @@ LRESULT DragHandle::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_MBUTTONUP: PassOn(msg, wp, PointOf(lp)); return 0;
         case WM_CONTEXTMENU: if (onContextMenu) onContextMenu(PointOf(lp)); return 0;
         case WM_KEYDOWN: KeyDown(wp, lp); return 0;
+        // Shift+F10 comes as a system key. Kept from the default handling,
+        // whose release of F10 would open the window menu as well.
+        case WM_SYSKEYDOWN:
+            if (wp == VK_F10 && ::GetKeyState(VK_SHIFT) < 0) {
+                ContextMenuFromKeyboard();
+                return 0;
+            }
+            return Default(msg, wp, lp);
+        // Some systems raise the menu key's context menu on its release too.
+        case WM_KEYUP: return wp == VK_APPS ? 0 : Default(msg, wp, lp);
         case WM_CAPTURECHANGED: if (reinterpret_cast<HWND>(lp) != hwnd()) CancelDrag(); return 0;
         case WM_CANCELMODE: CancelDrag(); if (::GetCapture() == hwnd()) ::ReleaseCapture(); return 0;
         case WM_DPICHANGED_AFTERPARENT: SetDpi(win::WindowDpi(hwnd())); return 0;

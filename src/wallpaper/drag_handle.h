@@ -114,8 +114,8 @@ public:
     std::function<void()> onDragEnd;
     // Raised after an arrow key moved the handle (which ends no drag).
     std::function<void()> onNudge;
-    // Raised for a context menu request over the handle, at a screen point
-    // (-1, -1 from the keyboard).
+    // Raised for a context menu request over the handle, at a screen point:
+    // a right click, or (-1, -1) from the keyboard (the menu key, Shift+F10).
     std::function<void(POINT screen)> onContextMenu;
 
 protected:
@@ -139,6 +139,7 @@ private:
     bool InsideAttachedControl(POINT p) const;
     void KeyDown(WPARAM key, LPARAM lp);
     void CancelDrag();
+    void ContextMenuFromKeyboard();
     void DrawFeedback(const drag::Bounds& prospective);
     void EraseFeedback();
     void ShowCursorFor(drag::Cursor c);

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "core/wallpaper/calendar.h"
+#include "core/wallpaper/composition.h"
 #include "core/picture/image.h"
 #include "core/picture/resample.h"
 #include "wallpaper/resources/resource_ids.h"
@@ -15,7 +17,6 @@
 #include "win32/dpi.h"
 #include "win32/gdi_canvas.h"
 #include "win32/handles.h"
-#include "wallpaper/locale_names.h"
 #include "win32/strings.h"
 
 namespace orvane {
@@ -69,8 +70,7 @@ bool RunFontDialog(HWND owner, LOGFONTW& font) {
     return true;
 }
 
-bool RunColorDialog(HWND owner, COLORREF& colour) {
-    static COLORREF custom[16] = {};  // the dialog's custom colours, for the session
+bool RunColorDialog(HWND owner, COLORREF& colour, COLORREF (&custom)[16]) {
     CHOOSECOLORW cc{};
     cc.lStructSize = sizeof(cc);
     cc.hwndOwner = owner;
@@ -83,26 +83,6 @@ bool RunColorDialog(HWND owner, COLORREF& colour) {
     if (!::ChooseColorW(&cc)) return false;
     colour = cc.rgbResult;
     return true;
-}
-
-// One pixel of the overlay over the picture, per channel: where the calendar
-// drawn on white and on black agree it covers the picture, except in white
-// (the transparent colour); where they differ the picture shows through in
-// the proportion of the difference.
-std::uint32_t Composite(std::uint32_t onWhite, std::uint32_t onBlack, std::uint32_t picture) {
-    onWhite &= 0x00FFFFFFu;
-    onBlack &= 0x00FFFFFFu;
-    if (onWhite == onBlack) return onWhite == 0x00FFFFFFu ? picture : (onBlack | 0xFF000000u);
-    std::uint32_t out = 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int w = static_cast<int>((onWhite >> shift) & 0xFF);
-        const int b = static_cast<int>((onBlack >> shift) & 0xFF);
-        const int p = static_cast<int>((picture >> shift) & 0xFF);
-        const int through = std::clamp(w - b, 0, 255);
-        const int v = std::clamp(b + (through * p + 127) / 255, 0, 255);
-        out |= static_cast<std::uint32_t>(v) << shift;
-    }
-    return out;
 }
 
 // A sub-menu goes to its parent only once appended: until then it is ours to
@@ -147,6 +127,8 @@ struct PreviewWindow::Impl {
     win::Menu menu;
     LOGFONTW lastFont{};  // the font dialog's, kept between its uses
     COLORREF lastColour = RGB(0, 0, 0);
+    COLORREF customColours[16] = {};  // the colour dialog's, for the session
+    HandlePlacement placement;
 
     win::DibSurface buffer;          // the off-screen picture of the whole client area
     win::DibSurface overlayOnWhite;  // the visible part of the calendar, on white
@@ -174,7 +156,7 @@ struct PreviewWindow::Impl {
 
 PreviewWindow::PreviewWindow(WallpaperModel& model) : model_(model), impl_(std::make_unique<Impl>()) {
     chooseFont = &RunFontDialog;
-    chooseColour = &RunColorDialog;
+    chooseColour = [this](HWND owner, COLORREF& colour) { return RunColorDialog(owner, colour, impl_->customColours); };
     model_.AddObserver(*this);
 }
 
@@ -283,7 +265,7 @@ void PreviewWindow::OnSettingsApplied(bool calendarWasOn) {
     // bounds: place it from the stored rectangle first, so that taking the
     // rectangle back keeps the user's one.
     if (!calendarWasOn) PlaceHandleAtStoredRect();
-    StoreHandleRect();
+    TakeRectBackFromHandle();
     AttachHandleToOverlay();
     RepaintNow();
 }
@@ -297,7 +279,7 @@ PreviewScale PreviewWindow::CurrentScale() const {
 
 void PreviewWindow::PlaceHandleAtStoredRect() {
     const WallpaperSettings& s = model_.Settings();
-    const drag::Bounds b = CalendarToHandle({s.CalL, s.CalT, s.CalR, s.CalB}, CurrentScale());
+    const drag::Bounds b = impl_->placement.Place({s.CalL, s.CalT, s.CalR, s.CalB}, CurrentScale());
     // One side at a time, left and width first: the overlay follows each change.
     DragHandle& h = impl_->handle;
     h.SetLeft(b.left);
@@ -306,8 +288,8 @@ void PreviewWindow::PlaceHandleAtStoredRect() {
     h.SetHeight(b.height);
 }
 
-void PreviewWindow::StoreHandleRect() {
-    model_.MoveCalendar(HandleToCalendar(impl_->handle.Bounds(), CurrentScale()));
+void PreviewWindow::TakeRectBackFromHandle() {
+    model_.MoveCalendar(impl_->placement.OnScreen(impl_->handle.Bounds(), CurrentScale()));
 }
 
 void PreviewWindow::FitOverlay() {
@@ -355,19 +337,19 @@ void PreviewWindow::LayOutCalendarOnShow() {
 }
 
 void PreviewWindow::LayOutCalendarAfterResize() {
-    // With the calendar off the stored rectangle is left alone.
+    // The handle follows the stored rectangle, which stays as it is.
     if (!model_.Settings().Calendar) return;
     AttachHandleToOverlay();
     PlaceHandleAtStoredRect();
     FitOverlay();
     InvalidateCalendar();
-    StoreHandleRect();
 }
 
 void PreviewWindow::StoreCalendarMovedByUser() {
     // Kept in the model only: the settings reach the store with the next save.
     if (!impl_->overlay.visible) return;
-    StoreHandleRect();
+    impl_->placement.UserLeftAt(impl_->handle.Bounds());
+    TakeRectBackFromHandle();
     FitOverlay();
     InvalidateCalendar();
 }
@@ -544,9 +526,10 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
             if (::IntersectRect(&visible, &control, &client) &&
                 m.overlayOnWhite.Ensure(visible.right - visible.left, visible.bottom - visible.top) &&
                 m.overlayOnBlack.Ensure(visible.right - visible.left, visible.bottom - visible.top)) {
+                // Laid out once, with the model's date and names, as the
+                // wallpaper is: the two surfaces measure text alike.
                 const WallpaperSettings& s = model_.Settings();
-                const orvane::UserLocaleNames names;
-                const Date today = orvane::LocalToday();
+                std::optional<CalendarLayout> layout;
                 for (win::DibSurface* surface : {&m.overlayOnWhite, &m.overlayOnBlack}) {
                     HDC ov = surface->dc();
                     POINT oldOrg{};
@@ -554,7 +537,12 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
                     ::PatBlt(ov, 0, 0, b.width, b.height, surface == &m.overlayOnWhite ? WHITENESS : BLACKNESS);
                     {
                         win::GdiCanvas canvas(ov);
-                        DrawCalendar(canvas, 0, 0, b.width, b.height, 10, 5, 5, today, s.RefDay, s, names);
+                        if (!layout) {
+                            CanvasTextMeasure measure(canvas);
+                            layout = LayOutCalendar(measure, CalendarRect{0, 0, b.width, b.height},
+                                                    model_.CalendarDate(), s.RefDay, s, model_.CalendarNames());
+                        }
+                        PaintCalendar(canvas, *layout);
                     }
                     ::SetViewportOrgEx(ov, oldOrg.x, oldOrg.y, nullptr);
                 }
@@ -566,7 +554,7 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
                     const std::uint32_t* onBlack = m.overlayOnBlack.bits() + row;
                     std::uint32_t* dst =
                         m.buffer.bits() + static_cast<std::size_t>(y + visible.top) * cw + visible.left;
-                    for (int x = 0; x < ow; ++x) dst[x] = Composite(onWhite[x], onBlack[x], dst[x]);
+                    for (int x = 0; x < ow; ++x) dst[x] = CompositeOverlayPixel(onWhite[x], onBlack[x], dst[x]);
                 }
             }
         }

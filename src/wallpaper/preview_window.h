@@ -74,7 +74,8 @@ public:
     void OnCurrentPictureChanged() override;
     // The overlay's visibility and the handle's enabled state follow the
     // calendar switch; while shown with the calendar on, the handle is
-    // attached at the stored rectangle, which it stores back.
+    // attached at the stored rectangle and the rectangle it shows goes back
+    // to the model: the stored one itself unless the user moved the handle.
     void OnSettingsApplied(bool calendarWasOn) override;
 
     // ---- what the window shows ------------------------------------------------------
@@ -94,7 +95,8 @@ protected:
 private:
     PreviewScale CurrentScale() const;
     void PlaceHandleAtStoredRect();
-    void StoreHandleRect();
+    // The stored rectangle as the handle now shows it, back into the model.
+    void TakeRectBackFromHandle();
     void FitOverlay();
     void InvalidateCalendar();
     void SetCalendarVisible(bool visible);

@@ -106,13 +106,13 @@ TEST(GdiCanvasGeometry, CalendarGridAndFillsMatchTheImageCanvasPixelForPixel) {
         {
             win::GdiCanvas canvas(gdi.dc());
             NoText noText(canvas);
-            orvane::DrawCalendar(noText, k.l, k.t, k.r, k.b, 0, 0, 0, k.date, k.ref, s, orvane::UserLocaleNames());
+            orvane::DrawCalendar(noText, {k.l, k.t, k.r, k.b}, k.date, k.ref, s, orvane::UserLocaleNames());
         }
         Image32 image(320, 240, 0xFF808080u);
         {
             orvane::ImageCanvas canvas(image);
             NoText noText(canvas);
-            orvane::DrawCalendar(noText, k.l, k.t, k.r, k.b, 0, 0, 0, k.date, k.ref, s, orvane::UserLocaleNames());
+            orvane::DrawCalendar(noText, {k.l, k.t, k.r, k.b}, k.date, k.ref, s, orvane::UserLocaleNames());
         }
         int differences = 0;
         for (int y = 0; y < 240; ++y)
@@ -218,11 +218,11 @@ TEST(GdiCanvasText, CalendarInAbsurdRectanglesCompletesQuickly) {
     const DWORD start = ::GetTickCount();
     {
         win::GdiCanvas canvas(surface.dc());
-        orvane::DrawCalendar(canvas, 0, -2000000000, 50, 2000000000, 0, 0, 0, {2026, 12, 8}, 1, s,
+        orvane::DrawCalendar(canvas, {0, -2000000000, 50, 2000000000}, {2026, 12, 8}, 1, s,
                              orvane::UserLocaleNames());
-        orvane::DrawCalendar(canvas, INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, {2026, 12, 8}, 1, s,
+        orvane::DrawCalendar(canvas, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {2026, 12, 8}, 1, s,
                              orvane::UserLocaleNames());
-        orvane::DrawCalendar(canvas, 10, 10, 12, 11, 10, 5, 5, {2026, 12, 8}, 1, s, orvane::UserLocaleNames());
+        orvane::DrawCalendar(canvas, {10, 10, 12, 11}, {2026, 12, 8}, 1, s, orvane::UserLocaleNames());
     }
     EXPECT_LT(::GetTickCount() - start, 10000u);
 }

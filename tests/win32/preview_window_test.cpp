@@ -154,7 +154,6 @@ TEST_F(PreviewTest, ShowsThePictureWithTheCalendarAtTheStoredRectangle) {
         }
     EXPECT_EQ(pale, 0);
     EXPECT_GT(dark, 200);  // grid lines and texts
-    EXPECT_EQ(snap.at(110, 106), kBlue);  // the top margin is transparent
     const RECT left{0, 0, 95, snap.height};
     EXPECT_EQ(snap.Count(left, RGB(255, 255, 0)), 0);
     // Grips in the handle's colour at its corners, 5 pixels at 96 DPI.
@@ -352,22 +351,75 @@ TEST_F(PreviewTest, ContextMenuHasTheFourteenEntries) {
     EXPECT_EQ(::GetMenuItemID(corners, 2), static_cast<UINT>(PreviewWindow::kBottomLeftCommand));
 }
 
-TEST_F(PreviewTest, ResizingRoundTripsTheRectangleOnlyWhileTheCalendarIsOn) {
+TEST_F(PreviewTest, OpeningResizingAndTheDialogNeverMoveTheStoredRectangle) {
+    // Off: resizing leaves everything alone.
     Show();
     ApplySettingsDialog(false);
     ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 300, 250, SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));
     EXPECT_FALSE(preview_.CalendarOverlayVisible());
     EXPECT_FALSE(preview_.CalendarHandle().Enabled());
 
+    // On, with a rectangle that window pixels cannot hold exactly: the
+    // handle follows each new scale, the rectangle stays to the pixel.
+    const CalendarRect stored{701, 503, 1003, 741};
+    rig_.model.MoveCalendar(stored);
     ApplySettingsDialog(true);
-    ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 403, 301, SWP_NOZORDER | SWP_NOACTIVATE);
-    const CalendarRect r = Rect();
-    EXPECT_LE(std::abs(r.left - 200), 3);
-    EXPECT_LE(std::abs(r.right - 700), 3);
-    EXPECT_LE(std::abs(r.bottom - 500), 3);
-    // The handle follows the new scale: 1024 / 403 screen pixels per pixel.
-    EXPECT_EQ(preview_.CalendarHandle().Bounds().left, 79);  // 200 * 403 / 1024 = 78.7
+    preview_.HidePreview();
+    Show();
+    for (int i = 0; i < 20; ++i)
+        ::SetWindowPos(preview_.hwnd(), nullptr, 0, 0, 380 + 7 * i, 290 + 5 * i, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplySettingsDialog(true);
+    EXPECT_EQ(Rect(), stored);
+    EXPECT_EQ(rig_.store.values["CalL"], "701");
+    EXPECT_EQ(rig_.store.values["CalB"], "741");
+    // The handle at the last scale, 1024 / 513 screen pixels per pixel.
+    EXPECT_EQ(preview_.CalendarHandle().Bounds().left, 351);  // 701 * 513 / 1024 = 351.2
+}
+
+TEST_F(PreviewTest, TheCalendarShowsTheModelsDay) {
+    // January 2031 begins on a Wednesday; with Monday first, the 15th is in
+    // column 2 and the 17th in column 4 of the 35-pixel columns.
+    auto todayColumns = [this] {
+        const Snapshot snap = Capture(preview_.hwnd());
+        std::vector<int> columns;
+        for (int y = 102; y < 247; ++y)
+            for (int x = 102; x < 347; ++x) {
+                const COLORREF c = snap.at(x, y);
+                const int column = (x - 102) / 35;
+                if (GetRValue(c) > 200 && GetGValue(c) < 80 && GetBValue(c) < 80 &&
+                    std::find(columns.begin(), columns.end(), column) == columns.end())
+                    columns.push_back(column);
+            }
+        return columns;
+    };
+    rig_.clock.today = Date{2031, 1, 15};
+    Show();
+    EXPECT_EQ(todayColumns(), std::vector<int>{2});
+    rig_.clock.today = Date{2031, 1, 17};  // past midnight twice
+    EXPECT_EQ(todayColumns(), std::vector<int>{4});
+}
+
+TEST_F(PreviewTest, TheMenuKeyOpensTheCalendarMenuAtTheHandle) {
+    Show();
+    HWND h = preview_.CalendarHandle().hwnd();
+    ::SetFocus(preview_.hwnd());
+    const LPARAM middle = MAKELPARAM(100, 70);
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    ::SendMessageW(h, WM_LBUTTONUP, 0, middle);
+    EXPECT_EQ(::GetFocus(), h);  // a click gives the handle the keyboard
+
+    static RECT menu;
+    menu = RECT{};
+    testing_support::RunSoon([] {
+        if (HWND popup = ::FindWindowW(L"#32768", nullptr)) ::GetWindowRect(popup, &menu);
+        ::EndMenu();
+    });
+    ::SendMessageW(h, WM_KEYDOWN, VK_APPS, 0);
+    RECT handle{};
+    ::GetWindowRect(h, &handle);
+    EXPECT_EQ(menu.left, handle.left);
+    EXPECT_EQ(menu.top, handle.top);
+    EXPECT_EQ(Rect(), (CalendarRect{200, 200, 700, 500}));  // the click moved nothing
 }
 
 TEST_F(PreviewTest, CalendarSwitchedOnWhileShownAppearsAtTheStoredRectangle) {

@@ -1,8 +1,10 @@
 #include "core/wallpaper/calendar.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <utility>
 
 namespace orvane {
 
@@ -25,32 +27,33 @@ std::string YearText(int year) {
     return year < 0 ? "-" + digits : digits;
 }
 
-// Fill with the brush colour put back afterwards, as the canvas's user
-// expects its brush untouched by the calendar.
-void FillCell(Canvas& canvas, Colour colour, i64 left, i64 top, i64 right, i64 bottom) {
-    const Colour saved = canvas.BrushColour();
-    canvas.SetBrushColour(colour);
-    canvas.Fill(Sat(left), Sat(top), Sat(right), Sat(bottom));
-    canvas.SetBrushColour(saved);
-}
-
 // Lowers the font height one step at a time until `text` fits `width` or the
 // height reaches 0. A rectangle that is absurdly tall and narrow would ask for
 // hundreds of millions of steps; since text width grows about linearly with
 // the height, the walk jumps close above the height that fits (with headroom
-// for hinting) when that is far below, and goes on one step at a time.
-void ShrinkToFit(Canvas& canvas, const std::string& text, i64 width) {
-    i64 height = canvas.FontHeight();
+// for hinting, a sixteenth but never more than 256 pixels, so that a huge
+// height does not leave millions of single steps) when that is far below, and
+// goes on one step at a time.
+void ShrinkToFit(TextMeasure& measure, CalendarFont& font, const std::string& text, i64 width) {
+    i64 height = font.height;
     while (height > 0) {
-        const i64 w = canvas.TextWidth(text);
+        const i64 w = measure.TextWidth(font, text);
         if (w <= width) return;
         i64 next = height - 1;
         const i64 guess = w > 0 ? height * width / w : 0;
-        const i64 headroom = guess + (guess > 0 ? guess / 16 : 0) + 8;
+        const i64 headroom = guess + (guess > 0 ? std::min<i64>(guess / 16, 256) : 0) + 8;
         if (height - headroom > 64) next = headroom < 0 ? 0 : headroom;
         height = next;
-        canvas.SetFontHeight(static_cast<int>(height));
+        font.height = static_cast<int>(height);
     }
+}
+
+void Put(Canvas& canvas, const CalendarLabel& label) {
+    canvas.SetFontFace(label.font.face);
+    canvas.SetFontHeight(label.font.height);
+    canvas.SetFontBold(label.font.bold);
+    canvas.SetFontColour(label.colour);
+    canvas.PutText(label.x, label.y, label.text);
 }
 
 }  // namespace
@@ -85,101 +88,129 @@ int DayOfWeek(int year, int month, int day) {
     return static_cast<int>(w < 0 ? w + 7 : w);
 }
 
-void DrawCalendar(Canvas& canvas, int left, int top, int right, int bottom, int tm, int hm, int vm, Date date,
-                  int firstWeekday, const WallpaperSettings& s, const LocaleNames& names) {
+CalendarLayout LayOutCalendar(TextMeasure& measure, const CalendarRect& rect, Date date, int firstWeekday,
+                              const WallpaperSettings& s, const LocaleNames& names) {
     const int year = date.year;
     const int month = date.month < 1 ? 1 : date.month > 12 ? 12 : date.month;
     const int today = date.day;
     const int first = firstWeekday >= 1 && firstWeekday <= 7 ? firstWeekday : 1;
-
-    const std::string title = names.UpperFirstLetter(names.MonthName(month) + " " + YearText(year));
     const int length = DaysInMonth(year, month);
 
-    std::array<std::string, 7> dayNames;
-    for (int j = 0; j < 7; ++j) dayNames[static_cast<std::size_t>(j)] = names.ShortDayName((j + first - 1) % 7);
-
-    const i64 L = left, T = top, R = right, B = bottom;
+    const i64 L = rect.left, T = rect.top, R = rect.right, B = rect.bottom;
     const i64 W = R - L, H = B - T;
-    const i64 UW = W - 2 * static_cast<i64>(hm);
-    const i64 UH = H - tm - 2 * static_cast<i64>(vm);
-    const i64 CW = UW / 7;
+    const i64 CW = W / 7;
 
-    const bool previousTransparent = canvas.TransparentBackground();
-    canvas.SetTransparentBackground(true);
+    CalendarLayout out;
 
     // Title, centred on the whole rectangle (it may overflow both sides).
-    canvas.SetFontFace(s.MounthFont);
-    canvas.SetFontBold(true);
-    canvas.SetFontColour(s.colMounth);
-    canvas.SetFontHeight(Sat(UH / 7 - 1));
-    const i64 titleWidth = canvas.TextWidth(title);
-    canvas.PutText(Sat(L + W / 2 - titleWidth / 2), Sat(T + tm), title);
-    const i64 TH = canvas.TextHeight(title);
+    CalendarLabel& title = out.title;
+    title.text = names.UpperFirstLetter(names.MonthName(month) + " " + YearText(year));
+    title.font = CalendarFont{s.MounthFont, Sat(H / 7 - 1), true};
+    title.colour = s.colMounth;
+    const i64 titleWidth = measure.TextWidth(title.font, title.text);
+    title.x = Sat(L + W / 2 - titleWidth / 2);
+    title.y = Sat(T);
+    const i64 TH = measure.TextHeight(title.font, title.text);
 
     // Weekday names: one height for the seven, found in the bold title style
     // so that the regular names drawn with it fit their columns for sure.
-    canvas.SetFontFace(s.DayFont);
-    for (const std::string& name : dayNames) ShrinkToFit(canvas, name, CW);
-    const i64 DH = canvas.FontHeight();
-    canvas.SetFontBold(false);
-    canvas.SetFontColour(s.colDay);
-    for (int j = 0; j < 7; ++j)
-        canvas.PutText(Sat(L + hm + j * CW), Sat(T + vm + tm + TH), dayNames[static_cast<std::size_t>(j)]);
-
-    const int firstColumn = (DayOfWeek(year, month, 1) + 1 - first + 7) % 7;
-    const int rows = firstColumn + length > 35 ? 6 : 5;
-    const i64 RH = UH / (rows + 2);
-    const i64 GX = L + hm;
-    const i64 GY = T + vm + tm + TH + DH;
-
-    for (i64 j = 0; j <= 7; ++j) {
-        canvas.MoveTo(Sat(GX + j * CW), Sat(GY));
-        canvas.LineTo(Sat(GX + j * CW), Sat(GY + rows * RH));
+    CalendarFont dayFont{s.DayFont, title.font.height, true};
+    for (int j = 0; j < 7; ++j) {
+        CalendarLabel& name = out.weekdays[static_cast<std::size_t>(j)];
+        name.text = names.ShortDayName((j + first - 1) % 7);
+        ShrinkToFit(measure, dayFont, name.text, CW);
     }
-    for (i64 k = 0; k <= rows; ++k) {
-        canvas.MoveTo(Sat(GX), Sat(GY + k * RH));
-        canvas.LineTo(Sat(GX + 7 * CW), Sat(GY + k * RH));
+    const i64 DH = dayFont.height;
+    dayFont.bold = false;
+    for (int j = 0; j < 7; ++j) {
+        CalendarLabel& name = out.weekdays[static_cast<std::size_t>(j)];
+        name.font = dayFont;
+        name.colour = s.colDay;
+        name.x = Sat(L + j * CW);
+        name.y = Sat(T + TH);
     }
-
-    canvas.SetFontFace(s.DayNumberFont);
-    canvas.SetFontHeight(Sat(UH / 7 - 2));
-    canvas.SetFontBold(false);
 
     const int firstWeekdayOfMonth = DayOfWeek(year, month, 1);
-    for (int i = 0;; ++i) {
+    const int firstColumn = (firstWeekdayOfMonth + 1 - first + 7) % 7;
+    const int rows = firstColumn + length > 35 ? 6 : 5;
+    const i64 RH = H / (rows + 2);
+    const i64 GX = L;
+    const i64 GY = T + TH + DH;
+    out.rows = rows;
+
+    for (i64 j = 0; j <= 7; ++j) out.lines.push_back({Sat(GX + j * CW), Sat(GY), Sat(GX + j * CW), Sat(GY + rows * RH)});
+    for (i64 k = 0; k <= rows; ++k) out.lines.push_back({Sat(GX), Sat(GY + k * RH), Sat(GX + 7 * CW), Sat(GY + k * RH)});
+
+    const int numberHeight = Sat(H / 7 - 2);
+    for (int i = 0; i < 7 * rows; ++i) {
         const i64 r = i / 7, c = i % 7;
-        const i64 cellLeft = GX + c * CW + 1, cellTop = GY + r * RH + 1;
-        const i64 cellRight = GX + (c + 1) * CW - 1, cellBottom = GY + (r + 1) * RH - 1;
-        if (i < firstColumn) {
-            FillCell(canvas, s.colNonWorkDay, cellLeft, cellTop, cellRight, cellBottom);
-            continue;
-        }
+        CalendarCell cell;
+        cell.left = Sat(GX + c * CW + 1);
+        cell.top = Sat(GY + r * RH + 1);
+        cell.right = Sat(GX + (c + 1) * CW - 1);
+        cell.bottom = Sat(GY + (r + 1) * RH - 1);
+        cell.fill = s.colNonWorkDay;
         const int n = i - firstColumn + 1;
-        if (n > length) {
-            if (i >= 7 * rows) break;
-            FillCell(canvas, s.colNonWorkDay, cellLeft, cellTop, cellRight, cellBottom);
-            continue;
+        if (n >= 1 && n <= length) {
+            const int weekday = (firstWeekdayOfMonth + n - 1) % 7;
+            cell.fill = weekday == 0 || weekday == 6 ? s.colWeekEnd : s.colNormalDay;
+            // Measured in its own style: a number measured in the bold of
+            // the current day and drawn regular would sit off the column's
+            // centre.
+            CalendarLabel number;
+            number.text = std::to_string(n);
+            number.font = CalendarFont{s.DayNumberFont, numberHeight, n == today};
+            number.colour = n == today ? s.colActualDay : s.colDayNumber;
+            const i64 w = measure.TextWidth(number.font, number.text);
+            number.x = Sat(GX + c * CW + CW / 2 - w / 2);
+            number.y = Sat(GY + r * RH + 2);
+            cell.number = std::move(number);
         }
-        const int weekday = (firstWeekdayOfMonth + n - 1) % 7;
-        const bool weekend = weekday == 0 || weekday == 6;
-        FillCell(canvas, weekend ? s.colWeekEnd : s.colNormalDay, cellLeft, cellTop, cellRight, cellBottom);
-
-        // The style is set before measuring: a number measured in the bold of
-        // the current day and drawn regular would sit off the column's centre.
-        if (n == today) {
-            canvas.SetFontBold(true);
-            canvas.SetFontColour(s.colActualDay);
-        } else {
-            canvas.SetFontColour(s.colDayNumber);
-            canvas.SetFontBold(false);
-        }
-        const std::string number = std::to_string(n);
-        const i64 w = canvas.TextWidth(number);
-        canvas.SetTransparentBackground(true);
-        canvas.PutText(Sat(GX + c * CW + CW / 2 - w / 2), Sat(GY + r * RH + 2), number);
+        out.cells.push_back(std::move(cell));
     }
+    return out;
+}
 
+void PaintCalendar(Canvas& canvas, const CalendarLayout& layout) {
+    const bool previousTransparent = canvas.TransparentBackground();
+    canvas.SetTransparentBackground(true);
+    Put(canvas, layout.title);
+    for (const CalendarLabel& name : layout.weekdays) Put(canvas, name);
+    for (const CalendarLine& line : layout.lines) {
+        canvas.MoveTo(line.x1, line.y1);
+        canvas.LineTo(line.x2, line.y2);
+    }
+    for (const CalendarCell& cell : layout.cells) {
+        // The brush is put back: the canvas's user expects it untouched.
+        const Colour saved = canvas.BrushColour();
+        canvas.SetBrushColour(cell.fill);
+        canvas.Fill(cell.left, cell.top, cell.right, cell.bottom);
+        canvas.SetBrushColour(saved);
+        if (cell.number) Put(canvas, *cell.number);
+    }
     canvas.SetTransparentBackground(previousTransparent);
+}
+
+void CanvasTextMeasure::Select(const CalendarFont& font) {
+    canvas_.SetFontFace(font.face);
+    canvas_.SetFontHeight(font.height);
+    canvas_.SetFontBold(font.bold);
+}
+
+int CanvasTextMeasure::TextWidth(const CalendarFont& font, const std::string& utf8) {
+    Select(font);
+    return canvas_.TextWidth(utf8);
+}
+
+int CanvasTextMeasure::TextHeight(const CalendarFont& font, const std::string& utf8) {
+    Select(font);
+    return canvas_.TextHeight(utf8);
+}
+
+void DrawCalendar(Canvas& canvas, const CalendarRect& rect, Date date, int firstWeekday, const WallpaperSettings& s,
+                  const LocaleNames& names) {
+    CanvasTextMeasure measure(canvas);
+    PaintCalendar(canvas, LayOutCalendar(measure, rect, date, firstWeekday, s, names));
 }
 
 }  // namespace orvane

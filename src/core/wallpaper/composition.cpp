@@ -1,9 +1,8 @@
 #include "core/wallpaper/composition.h"
 
+#include <algorithm>
 #include <utility>
 
-#include "core/error.h"
-#include "core/picture/resample.h"
 #include "core/rounding.h"
 
 namespace orvane {
@@ -36,29 +35,23 @@ CalendarRect CalendarRectOnWallpaper(WallpaperSettings& s, int bitmapWidth, int 
 void DrawCalendarOnWallpaper(Canvas& canvas, int bitmapWidth, WallpaperSettings& s, int screenWidth, Date today,
                              const LocaleNames& names) {
     const CalendarRect r = CalendarRectOnWallpaper(s, bitmapWidth, screenWidth);
-    DrawCalendar(canvas, r.left, r.top, r.right, r.bottom, 0, 0, 0, today, s.RefDay, s, names);
+    DrawCalendar(canvas, r, today, s.RefDay, s, names);
 }
 
-Image32 ComposeWallpaper(const Image32& picture, WallpaperSettings& s, int screenWidth, int screenHeight, Date today,
-                         const LocaleNames& names, const CanvasRunner& runOnCanvas) {
-    if (picture.empty()) throw Error("Aucune image n'est chargée : le fond d'écran reste inchangé");
-
-    Image32 bitmap;
-    if (s.WallPaperMode == 2) {
-        if (!PictureSizeAcceptable(screenWidth, screenHeight) || screenWidth <= 0 || screenHeight <= 0)
-            throw Error(FormatMessage1("Taille d'écran incorrecte (%s)",
-                                       std::to_string(screenWidth) + " x " + std::to_string(screenHeight)));
-        bitmap = Resample(picture, screenWidth, screenHeight);
-    } else {
-        bitmap = picture;
+std::uint32_t CompositeOverlayPixel(std::uint32_t onWhite, std::uint32_t onBlack, std::uint32_t picture) {
+    onWhite &= 0x00FFFFFFu;
+    onBlack &= 0x00FFFFFFu;
+    if (onWhite == onBlack) return onWhite == 0x00FFFFFFu ? picture : (onBlack | 0xFF000000u);
+    std::uint32_t out = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int w = static_cast<int>((onWhite >> shift) & 0xFF);
+        const int b = static_cast<int>((onBlack >> shift) & 0xFF);
+        const int p = static_cast<int>((picture >> shift) & 0xFF);
+        const int through = std::clamp(w - b, 0, 255);
+        const int v = std::clamp(b + (through * p + 127) / 255, 0, 255);
+        out |= static_cast<std::uint32_t>(v) << shift;
     }
-    if (s.Calendar) {
-        const int bitmapWidth = bitmap.width;
-        runOnCanvas(bitmap, [&](Canvas& canvas) {
-            DrawCalendarOnWallpaper(canvas, bitmapWidth, s, screenWidth, today, names);
-        });
-    }
-    return bitmap;
+    return out;
 }
 
 }  // namespace orvane

@@ -1,12 +1,12 @@
 #pragma once
-// The wallpaper bitmap from the current picture: stretched to the screen in
-// stretched mode, with the month calendar drawn onto it when it is on.
-#include <functional>
+// The month calendar over a picture: on the wallpaper bitmap, the stored
+// rectangle (screen pixels) mapped onto the bitmap and the calendar drawn
+// there; in the preview, the calendar's overlay laid over the picture.
+#include <cstdint>
 
+#include "core/picture/canvas.h"
 #include "core/wallpaper/calendar.h"
 #include "core/wallpaper/calendar_rect.h"
-#include "core/picture/canvas.h"
-#include "core/picture/image.h"
 #include "core/wallpaper/settings.h"
 
 namespace orvane {
@@ -19,20 +19,16 @@ namespace orvane {
 CalendarRect CalendarRectOnWallpaper(WallpaperSettings& s, int bitmapWidth, int screenWidth);
 
 // Maps the stored rectangle with CalendarRectOnWallpaper and draws the
-// calendar there without margins, with today's date and RefDay.
+// calendar there with the date and RefDay.
 void DrawCalendarOnWallpaper(Canvas& canvas, int bitmapWidth, WallpaperSettings& s, int screenWidth, Date today,
                              const LocaleNames& names);
 
-// Runs `draw` on a canvas whose drawing lands in `image` by the time the call
-// returns. The Windows side draws through GDI; native code uses ImageCanvas.
-using CanvasRunner = std::function<void(Image32& image, const std::function<void(Canvas&)>& draw)>;
-
-// The composed wallpaper bitmap: in mode 2 the picture resampled to the
-// screen's size, in the other modes a copy of the picture; the calendar on it
-// when `Calendar` is on. `picture` is never changed. An empty picture (its
-// file was missing from the first change on) raises an Error rather than
-// making a wallpaper of nothing.
-Image32 ComposeWallpaper(const Image32& picture, WallpaperSettings& s, int screenWidth, int screenHeight, Date today,
-                         const LocaleNames& names, const CanvasRunner& runOnCanvas);
+// One pixel of the preview's overlay over the picture (0xAARRGGBB pixels).
+// The overlay is drawn twice, on white and on black: where the two agree the
+// calendar covers the picture, except in white, the transparent colour;
+// where they differ the system smoothed an edge against the background, and
+// the picture shows through in the proportion of the difference, per
+// channel, so that small letters keep their colour rather than a pale fringe.
+std::uint32_t CompositeOverlayPixel(std::uint32_t onWhite, std::uint32_t onBlack, std::uint32_t picture);
 
 }  // namespace orvane

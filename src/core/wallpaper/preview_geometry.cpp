@@ -41,6 +41,22 @@ CalendarRect HandleToCalendar(const drag::Bounds& handle, PreviewScale scale) {
     return c;
 }
 
+drag::Bounds HandlePlacement::Place(const CalendarRect& stored, PreviewScale scale) {
+    placed_ = true;
+    movedByUser_ = false;
+    placedRect_ = stored;
+    placedBounds_ = CalendarToHandle(stored, scale);
+    return placedBounds_;
+}
+
+void HandlePlacement::UserLeftAt(const drag::Bounds& handle) {
+    if (!(handle == placedBounds_)) movedByUser_ = true;
+}
+
+CalendarRect HandlePlacement::OnScreen(const drag::Bounds& handle, PreviewScale scale) const {
+    return placed_ && !movedByUser_ ? placedRect_ : HandleToCalendar(handle, scale);
+}
+
 drag::Bounds CornerBounds(Corner corner, int w, int h) {
     const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
     const bool lower = corner == Corner::BottomLeft || corner == Corner::BottomRight;

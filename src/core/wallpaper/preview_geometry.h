@@ -30,6 +30,28 @@ drag::Bounds CalendarToHandle(const CalendarRect& cal, PreviewScale scale);
 // Handle bounds -> stored rectangle, rounding halves to even.
 CalendarRect HandleToCalendar(const drag::Bounds& handle, PreviewScale scale);
 
+// The stored rectangle as the handle shows it. Placing the handle rounds to
+// window pixels, and converting those back rounds again: taken back from the
+// bounds at every showing or resize, the rectangle would walk a pixel at a
+// time. So the rectangle the handle was placed from is kept beside its bounds
+// and given back exactly until the user moves the handle.
+class HandlePlacement {
+public:
+    // The handle's bounds for the stored rectangle; remembers both.
+    drag::Bounds Place(const CalendarRect& stored, PreviewScale scale);
+    // The user let go of the handle at these bounds (after a drag, a resize,
+    // a nudge, or a click that moved nothing).
+    void UserLeftAt(const drag::Bounds& handle);
+    // The screen rectangle the handle shows at these bounds.
+    CalendarRect OnScreen(const drag::Bounds& handle, PreviewScale scale) const;
+
+private:
+    bool placed_ = false;
+    bool movedByUser_ = false;
+    CalendarRect placedRect_;
+    drag::Bounds placedBounds_;
+};
+
 enum class Corner { TopLeft, TopRight, BottomLeft, BottomRight };
 
 // Handle bounds of a corner item for a window of outer size w x h: a quarter

@@ -4,7 +4,6 @@
 
 #include <climits>
 
-#include "core/error.h"
 #include "core/picture/image_canvas.h"
 #include "core/recording_canvas.h"
 
@@ -91,7 +90,7 @@ TEST(CalendarOnWallpaper, HandEditedExtremesSaturateInsteadOfWrapping) {
     EXPECT_EQ(rz.bottom, 40);
 }
 
-TEST(CalendarOnWallpaper, DrawsWithoutMarginsUsingRefDay) {
+TEST(CalendarOnWallpaper, DrawsAtTheMappedRectangleWithRefDay) {
     WallpaperSettings s = WithRect(1, 768, 576, 1024, 768);
     s.RefDay = 2;
     RecordingCanvas canvas;
@@ -106,119 +105,21 @@ TEST(CalendarOnWallpaper, DrawsWithoutMarginsUsingRefDay) {
     EXPECT_EQ(canvas.Segments()[7].x1, 600 + 7 * 28);
 }
 
-// ---- the composed bitmap ---------------------------------------------------------
+// ---- the preview's overlay over the picture ---------------------------------------
 
-Image32 Gradient(int w, int h) {
-    Image32 img(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.at(x, y) = 0xFF000000u | (x * 255 / w) << 16 | (y * 255 / h) << 8;
-    return img;
-}
-
-CanvasRunner RecordingRunner(RecordingCanvas& canvas, int& calls, Image32** seen) {
-    return [&canvas, &calls, seen](Image32& image, const std::function<void(Canvas&)>& draw) {
-        ++calls;
-        *seen = &image;
-        draw(canvas);
-    };
-}
-
-TEST(ComposeWallpaper, StretchedModeHasTheScreenSizeOtherModesThePicture) {
-    const Image32 picture = Gradient(160, 100);
-    const Image32 before = picture;
-    RecordingCanvas canvas;
-    int calls = 0;
-    Image32* seen = nullptr;
-
-    WallpaperSettings s = WithRect(2, 240, 180, 320, 240);
-    const Image32 stretched =
-        ComposeWallpaper(picture, s, 320, 240, {2026, 12, 8}, FrenchNames(), RecordingRunner(canvas, calls, &seen));
-    EXPECT_EQ(stretched.width, 320);
-    EXPECT_EQ(stretched.height, 240);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(canvas.Segments()[0].x1, 240);  // screen pixels as stored
-
-    for (int mode : {0, 1}) {
-        WallpaperSettings m = WithRect(mode, 240, 180, 320, 240);
-        canvas.calls.clear();
-        const Image32 same =
-            ComposeWallpaper(picture, m, 320, 240, {2026, 12, 8}, FrenchNames(), RecordingRunner(canvas, calls, &seen));
-        EXPECT_EQ(same.width, 160);
-        EXPECT_EQ(same.height, 100);
-        EXPECT_EQ(canvas.Segments()[0].x1, 120);  // 160 * 240 / 320
-        // (120, 90)-(160, 120): the height, scaled by the same 1/2, is 30; the
-        // grid starts TH 3 + DH 2 below the title.
-        EXPECT_EQ(canvas.Of(Call::Text)[0].y, 90);
-        EXPECT_EQ(canvas.Segments()[0].y1 - canvas.Of(Call::Text)[0].y, 3 + 2);
-    }
-    EXPECT_EQ(picture.pixels, before.pixels);  // the current picture is never changed
-}
-
-TEST(ComposeWallpaper, CalendarOffCopiesThePictureUntouched) {
-    const Image32 picture = Gradient(64, 48);
-    WallpaperSettings s = WithRect(0, 0, 0, 64, 48);
-    s.Calendar = false;
-    RecordingCanvas canvas;
-    int calls = 0;
-    Image32* seen = nullptr;
-    const Image32 out =
-        ComposeWallpaper(picture, s, 64, 48, {2026, 12, 8}, FrenchNames(), RecordingRunner(canvas, calls, &seen));
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(out.pixels, picture.pixels);
-}
-
-TEST(ComposeWallpaper, StretchAveragesInsteadOfPickingPixels) {
-    // Alternating black and white columns halved: every pixel is mid grey
-    // with an averaging resampler, black or white with a nearest-pixel copy.
-    Image32 stripes(64, 8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 64; ++x) stripes.at(x, y) = x % 2 ? 0xFFFFFFFFu : 0xFF000000u;
-    WallpaperSettings s = WithRect(2, 0, 0, 32, 4);
-    s.Calendar = false;
-    const Image32 out = ComposeWallpaper(stripes, s, 32, 4, {2026, 12, 8}, FrenchNames(), nullptr);
-    ASSERT_EQ(out.width, 32);
-    for (std::uint32_t p : out.pixels) {
-        const int green = (p >> 8) & 0xFF;
-        EXPECT_NEAR(green, 128, 2);
-    }
-}
-
-TEST(ComposeWallpaper, CellsLandAtTheStoredRectangleInTheirColours) {
-    // Through the exact image canvas: 700 x 400 rectangle at (100, 50) on a
-    // 1024 x 768 screen, December 2026 with Sunday first (see the layout
-    // test): cell 0 from (101, 157), the 1st (a Tuesday) in column 2.
-    const Image32 picture(1024, 768, 0xFF808080u);
-    WallpaperSettings s = WithRect(2, 100, 50, 800, 450);
-    const CanvasRunner onImage = [](Image32& image, const std::function<void(Canvas&)>& draw) {
-        ImageCanvas canvas(image);
-        draw(canvas);
-    };
-    const Image32 out = ComposeWallpaper(picture, s, 1024, 768, {2026, 12, 8}, FrenchNames(), onImage);
-    // The image canvas makes bold a tenth wider, so the names fit at height
-    // 45 (4 * 45 / 2 + 9 = 99 <= 100) and the grid starts at y = 50 + 56 + 45.
-    EXPECT_EQ(out.at(101, 152), PixelOfColour(32896));     // empty cell, top-left pixel
-    EXPECT_EQ(out.at(301, 152), PixelOfColour(65535));     // Tuesday 1st
-    EXPECT_EQ(out.at(701, 152), PixelOfColour(16711680));  // Saturday 5th
-    EXPECT_EQ(out.at(798, 206), PixelOfColour(16711680));  // its bottom-right pixel
-    EXPECT_EQ(out.at(799, 180), 0xFF808080u);              // the free column before the last line
-    EXPECT_EQ(out.at(750, 207), 0xFF808080u);              // the free row before the next line
-    EXPECT_EQ(out.at(100, 152), 0xFF000000u);              // first vertical line
-    EXPECT_EQ(out.at(800, 160), 0xFF000000u);              // last vertical line, at 100 + 7 * 100
-    EXPECT_EQ(out.at(150, 151), 0xFF000000u);              // top horizontal line
-    EXPECT_EQ(out.at(150, 151 + 5 * 57), 0xFF000000u);     // bottom horizontal line
-    EXPECT_EQ(out.at(800, 151 + 5 * 57), 0xFF808080u);     // its end point is not drawn
-    EXPECT_EQ(out.at(99, 152), 0xFF808080u);               // outside the rectangle
-    EXPECT_EQ(out.at(101, 151 + 4 * 57 + 1), PixelOfColour(16711680));  // row 4, column 0: Sunday 27th
-    EXPECT_EQ(out.at(501, 151 + 4 * 57 + 1), PixelOfColour(65535));     // Thursday 31st
-    EXPECT_EQ(out.at(601, 151 + 4 * 57 + 1), PixelOfColour(32896));     // after the last day
-}
-
-TEST(ComposeWallpaper, EmptyPictureAndAbsurdScreenAreClearErrors) {
-    WallpaperSettings s = WithRect(2, 0, 0, 10, 10);
-    EXPECT_THROW(ComposeWallpaper(Image32(), s, 1024, 768, {2026, 12, 8}, FrenchNames(), nullptr), Error);
-    s.Calendar = false;
-    EXPECT_THROW(ComposeWallpaper(Image32(4, 4), s, 0, 768, {2026, 12, 8}, FrenchNames(), nullptr), Error);
-    EXPECT_THROW(ComposeWallpaper(Image32(4, 4), s, 1 << 21, 1 << 21, {2026, 12, 8}, FrenchNames(), nullptr), Error);
+TEST(OverlayPixel, CalendarCoversWhiteLetsThePictureThroughEdgesBlend) {
+    const std::uint32_t picture = 0xFF2060A0u;
+    // Opaque: drawn alike on both backgrounds, the calendar's own colour.
+    EXPECT_EQ(CompositeOverlayPixel(0xFF00FFFFu, 0xFF00FFFFu, picture), 0xFF00FFFFu);
+    EXPECT_EQ(CompositeOverlayPixel(0x00000000u, 0xFF000000u, picture), 0xFF000000u);  // alpha bytes ignored
+    // Transparent: the background itself, white on white and black on black.
+    EXPECT_EQ(CompositeOverlayPixel(0xFFFFFFFFu, 0xFF000000u, picture), picture);
+    EXPECT_EQ(CompositeOverlayPixel(0xFFFFFFFFu, 0xFFFFFFFFu, picture), picture);
+    // A black letter's smoothed edge, half covering: half the picture shows
+    // through, darkened, not a pale fringe.
+    EXPECT_EQ(CompositeOverlayPixel(0xFF808080u, 0xFF000000u, picture), 0xFF103050u);
+    // A coloured edge: the letter's part plus the share of the picture.
+    EXPECT_EQ(CompositeOverlayPixel(0xFFFF8080u, 0xFF800000u, 0xFFFFFFFFu), 0xFFFF8080u);
 }
 
 // ---- the exact image canvas --------------------------------------------------------

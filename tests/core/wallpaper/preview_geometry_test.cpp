@@ -46,6 +46,28 @@ TEST(PreviewCalendarRect, HandEditedExtremesStayAddressable) {
     EXPECT_EQ(back.right, 2 * kMaxWindowCoordinate);
 }
 
+TEST(PreviewHandlePlacement, GivesThePlacedRectangleBackUntilTheUserMovesTheHandle) {
+    // On a 1024 x 768 screen through a 402 x 298 window, the rectangle
+    // converted to the handle and back would come out as (700, 504, 1002, 743).
+    const PreviewScale s = ComputePreviewScale(1024, 768, 402, 298);
+    const CalendarRect stored{701, 503, 1003, 741};
+    ASSERT_NE(HandleToCalendar(CalendarToHandle(stored, s), s), stored);
+    HandlePlacement placement;
+    const drag::Bounds placed = placement.Place(stored, s);
+    EXPECT_EQ(placed, CalendarToHandle(stored, s));
+    EXPECT_EQ(placement.OnScreen(placed, s), stored);
+    placement.UserLeftAt(placed);  // a click that moved nothing
+    EXPECT_EQ(placement.OnScreen(placed, s), stored);
+
+    // Moved by the user: the rectangle the handle now shows.
+    const drag::Bounds moved{placed.left - 10, placed.top, placed.width, placed.height};
+    placement.UserLeftAt(moved);
+    EXPECT_EQ(placement.OnScreen(moved, s), HandleToCalendar(moved, s));
+    // Placed again, the new stored rectangle is given back exactly.
+    placement.Place(stored, ComputePreviewScale(1024, 768, 300, 250));
+    EXPECT_EQ(placement.OnScreen({}, s), stored);
+}
+
 TEST(PreviewCorners, QuarterOfTheOuterSizeAtEachCorner) {
     EXPECT_EQ(CornerBounds(Corner::TopLeft, 512, 384), (drag::Bounds{0, 0, 128, 96}));
     EXPECT_EQ(CornerBounds(Corner::TopRight, 512, 384), (drag::Bounds{384, 0, 128, 96}));
