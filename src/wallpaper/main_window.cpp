@@ -131,7 +131,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMECHANGE: model_.OnClockChanged(); return 0;
         case WM_POWERBROADCAST: OnPowerBroadcast(wp); return TRUE;
         case WM_WTSSESSION_CHANGE: OnSessionChange(wp); return 0;
-        case WM_DISPLAYCHANGE: model_.OnDisplayChanged(); return Default(msg, wp, lp);
+        case WM_DISPLAYCHANGE: model_.OnDisplaySettingsChanged(); return Default(msg, wp, lp);
         case WM_DPICHANGED: OnDpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_CTLCOLORSTATIC:
             ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);

@@ -35,7 +35,7 @@ void WindowTimers::Stop(ModelTimer timer) {
 bool WindowTimers::Running(ModelTimer timer) const { return running_[IdOf(timer) - 1]; }
 
 LRESULT WindowTimers::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_TIMER && wp >= 1 && wp <= 3) {
+    if (msg == WM_TIMER && wp >= 1 && wp <= 4) {
         if (onTick) onTick(static_cast<ModelTimer>(wp - 1));
         return 0;
     }

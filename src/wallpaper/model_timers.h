@@ -22,7 +22,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    bool running_[3] = {};
+    bool running_[4] = {};
 };
 
 }  // namespace orvane

@@ -278,8 +278,8 @@ PreviewScale PreviewWindow::CurrentScale() const {
 }
 
 void PreviewWindow::PlaceHandleAtStoredRect() {
-    const WallpaperSettings& s = model_.Settings();
-    const drag::Bounds b = impl_->placement.Place({s.CalL, s.CalT, s.CalR, s.CalB}, CurrentScale());
+    const drag::Bounds b = impl_->placement.Place(
+        model_.CalendarRectOnScreen(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)), CurrentScale());
     // One side at a time, left and width first: the overlay follows each change.
     DragHandle& h = impl_->handle;
     h.SetLeft(b.left);
@@ -289,6 +289,9 @@ void PreviewWindow::PlaceHandleAtStoredRect() {
 }
 
 void PreviewWindow::TakeRectBackFromHandle() {
+    // Unmoved, the handle shows the stored rectangle (scaled to this screen
+    // when it was set on another): the stored one stays as the user set it.
+    if (!impl_->placement.MovedByUser()) return;
     model_.MoveCalendar(impl_->placement.OnScreen(impl_->handle.Bounds(), CurrentScale()));
 }
 

@@ -15,7 +15,7 @@ namespace orvane {
 
 namespace {
 
-constexpr int kClientWidth = 344, kClientHeight = 359;
+constexpr int kClientWidth = 344, kClientHeight = 427;
 constexpr int kTopBand = 41, kBottomBand = 312;
 // No WS_CLIPCHILDREN: group boxes do not paint their inside, the dialog does.
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // close box only
@@ -90,23 +90,25 @@ void SettingsDialog::CreateControls() {
     // Band at the top: start with Windows, caption left of the box.
     make(L"BUTTON", L"Démarrage automatique", check | BS_LEFTTEXT, 16, 12, 150, 17, kStartWithWindowsBox);
 
-    make(L"BUTTON", L"Affichage", groupBox, 8, 48, 184, 89, 0);
+    make(L"BUTTON", L"Affichage", groupBox, 8, 48, 184, 133, 0);
     make(L"BUTTON", L"Tirage aléatoire", firstRadio, 24, 70, 160, 17, kRandomOrderButton);
     make(L"BUTTON", L"Tirage séquentiel", radio, 24, 100, 160, 17, kListOrderButton);
 
-    make(L"BUTTON", L"Position", groupBox, 200, 48, 136, 89, 0);
+    make(L"BUTTON", L"Position", groupBox, 200, 48, 136, 133, 0);
     make(L"BUTTON", L"Etiré", firstRadio, 216, 66, 112, 17, kStretchedButton);
     make(L"BUTTON", L"Centré", radio, 216, 88, 112, 17, kCentredButton);
     make(L"BUTTON", L"Mosaïque", radio, 216, 110, 112, 17, kTiledButton);
+    make(L"BUTTON", L"Remplir", radio, 216, 132, 112, 17, kFillButton);
+    make(L"BUTTON", L"Ajuster", radio, 216, 154, 112, 17, kFitButton);
 
-    make(L"BUTTON", L"Changement", groupBox, 8, 144, 328, 161, 0);
-    make(L"BUTTON", L"A chaque démarrage", firstRadio, 24, 164, 200, 17, kAtEachStartButton);
-    make(L"BUTTON", L"Toutes les ", radio, 24, 192, 72, 17, kEveryIntervalButton);
+    make(L"BUTTON", L"Changement", groupBox, 8, 188, 328, 185, 0);
+    make(L"BUTTON", L"A chaque démarrage", firstRadio, 24, 208, 200, 17, kAtEachStartButton);
+    make(L"BUTTON", L"Toutes les ", radio, 24, 236, 72, 17, kEveryIntervalButton);
 
     // Hours and minutes: the arrows step the number within their range, the
     // fields themselves take any text (checked by "ok").
     auto number = [&](SettingsControlId edit, SettingsControlId upDown, int x, int lo, int hi, int pos) {
-        HWND e = make(L"EDIT", L"", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, 190, 44, 21, edit,
+        HWND e = make(L"EDIT", L"", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, x, 234, 44, 21, edit,
                       WS_EX_CLIENTEDGE);
         HWND u = make(UPDOWN_CLASSW, nullptr, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0,
                       0, 0, 0, upDown);
@@ -115,25 +117,26 @@ void SettingsDialog::CreateControls() {
         ::SendMessageW(u, UDM_SETPOS32, 0, pos);
     };
     number(kHoursField, kHoursArrows, 100, 0, kHoursMax, 0);
-    make(L"STATIC", L"H et ", SS_LEFT, 150, 194, 28, 13, 0);
+    make(L"STATIC", L"H et ", SS_LEFT, 150, 238, 28, 13, 0);
     number(kMinutesField, kMinutesArrows, 180, kMinutesMin, kMinutesMax, 5);
-    make(L"STATIC", L"mn", SS_LEFT, 230, 194, 24, 13, 0);
+    make(L"STATIC", L"mn", SS_LEFT, 230, 238, 24, 13, 0);
 
-    make(L"BUTTON", L"Calendrier", check | BS_LEFTTEXT, 24, 226, 90, 17, kCalendarBox);
-    make(L"STATIC", L"1er jour :", SS_LEFT, 140, 228, 52, 13, 0);
-    HWND combo = make(L"COMBOBOX", nullptr, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 196, 224, 124,
+    make(L"BUTTON", L"Calendrier", check | BS_LEFTTEXT, 24, 270, 90, 17, kCalendarBox);
+    make(L"STATIC", L"1er jour :", SS_LEFT, 140, 272, 52, 13, 0);
+    HWND combo = make(L"COMBOBOX", nullptr, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 196, 268, 124,
                       200, kFirstDayList);
     for (const wchar_t* day : kDays) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 
-    make(L"BUTTON", L"Icones Transparentes", check | BS_LEFTTEXT, 24, 254, 140, 17, kTransparentLabelsBox);
-    make(L"BUTTON", L"Activation rapide", check, 24, 278, 140, 17, kQuickActivationBox);
+    make(L"BUTTON", L"Icones Transparentes", check | BS_LEFTTEXT, 24, 298, 140, 17, kTransparentLabelsBox);
+    make(L"BUTTON", L"Activation rapide", check, 24, 322, 140, 17, kQuickActivationBox);
+    make(L"BUTTON", L"Une image par écran", check, 24, 346, 160, 17, kOneWallpaperPerScreenBox);
 
     using win::Scale;
-    impl_->okButton.Create(hwnd(), Scale(92), Scale(319), Scale(73), Scale(33), L"ok", {}, kOkButton);
+    impl_->okButton.Create(hwnd(), Scale(92), Scale(387), Scale(73), Scale(33), L"ok", {}, kOkButton);
     impl_->okButton.SetFont(font);
     impl_->okButton.OnClick = [this] { OnOkClicked(); };
-    impl_->cancelButton.Create(hwnd(), Scale(180), Scale(319), Scale(73), Scale(33), L"Annuler", {}, kCancelButton);
+    impl_->cancelButton.Create(hwnd(), Scale(180), Scale(387), Scale(73), Scale(33), L"Annuler", {}, kCancelButton);
     impl_->cancelButton.SetFont(font);
     impl_->cancelButton.OnClick = [this] { OnCancelClicked(); };
 
@@ -183,6 +186,7 @@ void SettingsDialog::FillFromSettings(const WallpaperSettings& s) {
     ::SendMessageW(Control(kFirstDayList), CB_SETCURSEL, static_cast<WPARAM>(c.ComboBox1), 0);
     SetChecked(kStartWithWindowsBox, c.CheckBox1);
     SetChecked(kQuickActivationBox, c.QuickIcon);
+    SetChecked(kOneWallpaperPerScreenBox, c.OneWallpaperPerScreen);
     SetChecked(kAtEachStartButton, c.RadioButton3);
     SetChecked(kEveryIntervalButton, c.RadioButton4);
     if (c.RadioButton4) {
@@ -203,11 +207,17 @@ ParamControlState SettingsDialog::ReadControls() const {
     c.RadioButton4 = Checked(kEveryIntervalButton);
     c.Edit1 = win::Narrow(WindowText(Control(kHoursField)));
     c.Edit2 = win::Narrow(WindowText(Control(kMinutesField)));
-    c.Position = Checked(kStretchedButton) ? 2 : Checked(kCentredButton) ? 1 : Checked(kTiledButton) ? 0 : -1;
+    c.Position = Checked(kStretchedButton) ? 2
+                 : Checked(kCentredButton) ? 1
+                 : Checked(kTiledButton)   ? 0
+                 : Checked(kFillButton)    ? 10
+                 : Checked(kFitButton)     ? 6
+                                           : -1;
     c.CheckBox2 = Checked(kCalendarBox);
     c.ComboBox1 = static_cast<int>(::SendMessageW(Control(kFirstDayList), CB_GETCURSEL, 0, 0));
     c.cbTranspIcon = Checked(kTransparentLabelsBox);
     c.QuickIcon = Checked(kQuickActivationBox);
+    c.OneWallpaperPerScreen = Checked(kOneWallpaperPerScreenBox);
     return c;
 }
 
@@ -220,6 +230,8 @@ void SettingsDialog::OnActivatedInProgram() {
     SetChecked(kTiledButton, position == 0);
     SetChecked(kCentredButton, position == 1);
     SetChecked(kStretchedButton, position == 2);
+    SetChecked(kFillButton, position == 10);
+    SetChecked(kFitButton, position == 6);
 }
 
 void SettingsDialog::OnActivate(WPARAM wp, LPARAM lp) {

@@ -35,6 +35,9 @@ enum SettingsControlId : int {
     kQuickActivationBox,
     kOkButton,
     kCancelButton,
+    kFillButton,
+    kFitButton,
+    kOneWallpaperPerScreenBox,
 };
 
 class SettingsDialog : public win::Window, private WallpaperModel::Observer {

@@ -63,6 +63,16 @@ bool WindowsDesktop::ActiveDesktopEnabled() {
     return options.fActiveDesktop != FALSE;
 }
 
+std::vector<Monitor> WindowsDesktop::WallpaperMonitors() { return monitors_.List(); }
+
+bool WindowsDesktop::ShowOnMonitors(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<WindowsMonitors::Assignment> assignments;
+    for (const auto& [device, file] : files) assignments.push_back({device, file});
+    return monitors_.Show(assignments);
+}
+
+std::uint32_t WindowsDesktop::BackgroundColour() { return ::GetSysColor(COLOR_BACKGROUND); }
+
 DWORD WindowsDesktop::WallpaperStyleFor(std::int32_t mode) {
     switch (mode) {
         case 0: return WPSTYLE_TILE;

@@ -12,6 +12,7 @@
 #include "core/wallpaper/wallpaper_services.h"
 #include "win32/handles.h"
 #include "wallpaper/locale_names.h"
+#include "wallpaper/windows_monitors.h"
 
 namespace orvane {
 
@@ -36,6 +37,9 @@ public:
     void WatchIconLabels(std::optional<std::uint32_t> labelColour, bool quickIcon) override;
     void ApplyQuickActivation(bool quickIcon) override;
     void SetStartWithWindows(bool on) override;
+    std::vector<Monitor> WallpaperMonitors() override;
+    bool ShowOnMonitors(const std::vector<std::pair<std::string, std::string>>& files) override;
+    std::uint32_t BackgroundColour() override;
 
     bool ActiveDesktopEnabled();
     // The Active Desktop style of a WallPaperMode.
@@ -46,6 +50,7 @@ public:
     // Tests give their own object (or none) and their own file.
     void UseActiveDesktop(win::ComPtr<IActiveDesktop> activeDesktop) { activeDesktop_ = std::move(activeDesktop); }
     void SetWallpaperPath(std::wstring path) { wallpaperPath_ = std::move(path); }
+    void UseDesktopWallpaper(const DesktopWallpaperFactory& factory) { monitors_ = WindowsMonitors(factory); }
 
 private:
     static std::string FindWallpaperFilePath();
@@ -53,6 +58,7 @@ private:
     win::ComPtr<IActiveDesktop> activeDesktop_;
     orvane::UserLocaleNames names_;
     std::wstring wallpaperPath_;
+    WindowsMonitors monitors_;
 };
 
 }  // namespace orvane

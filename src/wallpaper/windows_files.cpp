@@ -42,6 +42,10 @@ bool WindowsPictureFiles::VolumeAvailable(const std::string& root) {
     return a != INVALID_FILE_ATTRIBUTES;
 }
 
+void WindowsPictureFiles::RemoveFile(const std::string& path) {
+    ::DeleteFileW(win::ExtendedLengthPath(win::Widen(path)).c_str());
+}
+
 bool WindowsPictureFiles::IsFolder(const std::string& path) {
     const DWORD a = Attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);

@@ -21,6 +21,7 @@ public:
     bool NothingAt(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
     bool VolumeAvailable(const std::string& root) override;
+    void RemoveFile(const std::string& path) override;
     std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) override;
     Image32 Decode(const std::string& path) override;
     Image32 DecodeWithin(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header) override;

@@ -76,7 +76,17 @@ public:
     bool VolumeAvailable(const std::string& root) override { return !absentVolumes.count(root); }
     std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) override {
         auto it = matches.find(folder + "|" + pattern);
-        return it == matches.end() ? std::vector<std::string>{} : it->second;
+        if (it != matches.end()) return it->second;
+        // Otherwise the files written so far, for one "prefix*suffix" pattern.
+        std::vector<std::string> found;
+        const auto star = pattern.find('*');
+        if (star == std::string::npos) return found;
+        const std::string head = folder + "\\" + pattern.substr(0, star), tail = pattern.substr(star + 1);
+        for (const auto& [path, bytes] : files)
+            if (path.size() >= head.size() + tail.size() && path.compare(0, head.size(), head) == 0 &&
+                path.compare(path.size() - tail.size(), tail.size(), tail) == 0)
+                found.push_back(path);
+        return found;
     }
     Image32 Decode(const std::string& p) override {
         decoded.push_back(p);
@@ -100,6 +110,7 @@ public:
         if (it == files.end()) return std::nullopt;
         return it->second;
     }
+    void RemoveFile(const std::string& p) override { files.erase(p); }
     bool WriteWholeFile(const std::string& p, std::string_view bytes) override {
         if (unwritable.count(p)) return false;
         files[p] = std::string(bytes);
@@ -140,6 +151,15 @@ public:
         shown.push_back({path, mode});
         if (onShow) onShow();
     }
+    // Monitors that can each have their own bitmap (none: one for all).
+    std::vector<Monitor> monitors;
+    std::vector<std::vector<std::pair<std::string, std::string>>> shownOnMonitors;
+    std::vector<Monitor> WallpaperMonitors() override { return monitors; }
+    bool ShowOnMonitors(const std::vector<std::pair<std::string, std::string>>& files) override {
+        shownOnMonitors.push_back(files);
+        return true;
+    }
+    std::uint32_t BackgroundColour() override { return 0x00402010u; }
     void RecolourIconLabels(std::uint32_t colour) override { recoloured.push_back(colour); }
     void WatchIconLabels(std::optional<std::uint32_t> colour, bool quickIcon) override {
         watched.push_back({colour, quickIcon});

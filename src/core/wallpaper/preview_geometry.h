@@ -44,6 +44,7 @@ public:
     void UserLeftAt(const drag::Bounds& handle);
     // The screen rectangle the handle shows at these bounds.
     CalendarRect OnScreen(const drag::Bounds& handle, PreviewScale scale) const;
+    bool MovedByUser() const { return movedByUser_; }
 
 private:
     bool placed_ = false;

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/whole_number.h"
+#include "core/wallpaper/wallpaper_mode.h"
 
 namespace orvane {
 
@@ -21,6 +22,7 @@ void FillParamControls(const WallpaperSettings& s, ParamControlState& c) {
     c.ComboBox1 = (s.RefDay >= 1 && s.RefDay <= 7) ? s.RefDay - 1 : -1;
     c.CheckBox1 = s.RunAtStartup;
     c.QuickIcon = s.QuickIcon;
+    c.OneWallpaperPerScreen = s.OneWallpaperPerScreen;
     if (s.RunMode == 1) {
         c.RadioButton4 = true;
         c.RadioButton3 = false;
@@ -35,7 +37,14 @@ void FillParamControls(const WallpaperSettings& s, ParamControlState& c) {
 }
 
 int PositionForMode(std::int32_t wallPaperMode) {
-    return (wallPaperMode >= 0 && wallPaperMode <= 2) ? wallPaperMode : -1;
+    switch (ModeFromStored(wallPaperMode)) {
+        case WallpaperMode::Tiled:
+        case WallpaperMode::Centred:
+        case WallpaperMode::Stretched:
+        case WallpaperMode::Fill:
+        case WallpaperMode::Fit: return wallPaperMode;
+        default: return -1;
+    }
 }
 
 ParamTransferResult TransferParamControls(const ParamControlState& c, WallpaperSettings& s) {
@@ -62,11 +71,12 @@ ParamTransferResult TransferParamControls(const ParamControlState& c, WallpaperS
         r.rotationEnabled = true;
         r.rotationMs = static_cast<std::uint32_t>(s.Interval) * 1000u;
     }
-    if (c.Position >= 0 && c.Position <= 2) s.WallPaperMode = c.Position;
+    if (PositionForMode(c.Position) >= 0) s.WallPaperMode = c.Position;
     r.calendarWasOn = s.Calendar;
     s.Calendar = c.CheckBox2;
     s.TransparentIcon = c.cbTranspIcon;
     s.QuickIcon = c.QuickIcon;
+    s.OneWallpaperPerScreen = c.OneWallpaperPerScreen;
     r.timerTransEnabled = s.TransparentIcon || s.QuickIcon;
     if (c.ComboBox1 >= 0 && c.ComboBox1 <= 6) s.RefDay = c.ComboBox1 + 1;
     return r;

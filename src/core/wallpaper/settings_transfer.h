@@ -30,13 +30,14 @@ struct ParamControlState {
     int ComboBox1 = -1;       // selected first day, -1 none
     bool cbTranspIcon = true;
     bool QuickIcon = false;
+    bool OneWallpaperPerScreen = false;  // "Une image par écran"
 };
 
 // The fill done by the settings load (every control but the position group).
 void FillParamControls(const WallpaperSettings& s, ParamControlState& c);
 
-// The position button that activation selects for a mode, -1 to leave the
-// group as it is.
+// The position button that activation selects for a mode (its WallPaperMode:
+// stretched, centred, tiled, fill or fit), -1 to leave the group as it is.
 int PositionForMode(std::int32_t wallPaperMode);
 
 struct ParamTransferResult {

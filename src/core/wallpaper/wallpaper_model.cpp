@@ -11,6 +11,7 @@
 #include "core/error.h"
 #include "core/wallpaper/picture_chooser.h"
 #include "core/wallpaper/picture_list.h"
+#include "core/wallpaper/placement.h"
 #include "core/picture/resample.h"
 
 namespace orvane {
@@ -42,6 +43,10 @@ bool SameDate(const Date& a, const Date& b) { return a.year == b.year && a.month
 // Just past midnight, so that the date read then is already the new one
 // even when the timer fires a little early.
 constexpr std::uint32_t kPastMidnightMs = 2000;
+
+// How long the display must stay as it is before the wallpaper is composed
+// for it: a resolution change or a monitor plugged in sends several messages.
+constexpr std::uint32_t kDisplaySettleMs = 500;
 
 }  // namespace
 
@@ -192,39 +197,66 @@ bool WallpaperModel::CurrentPixelsAreWhole() const {
     return current_.pixels.width == current_.width && current_.pixels.height == current_.height;
 }
 
-Image32 WallpaperModel::WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft) {
+PictureSource WallpaperModel::SourceFor(const std::string& path, std::uint32_t& topLeft) {
+    // The copy kept for the preview serves when it is what a decode would
+    // give (the whole picture, or one made within the same bounds); after a
+    // change of screen size the picture is decoded again, so the wallpaper
+    // is never a blurred rescale.
     const bool current = current_.decoded && current_.path == path;
-    if (settings_.WallPaperMode == 2) {
-        if (display.width <= 0 || display.height <= 0 || !PictureSizeAcceptable(display.width, display.height))
-            throw Error(FormatMessage1("Taille d'écran incorrecte (%s)",
-                                       std::to_string(display.width) + " x " + std::to_string(display.height)));
-        // The kept copy serves when it was made for this screen (or is the
-        // whole picture); after a change of screen size the picture is
-        // decoded again, so that the wallpaper is never a blurred rescale.
-        const bool fits = current && (CurrentPixelsAreWhole() ||
-                                      (current_.pixels.width == std::min(current_.width, display.width) &&
-                                       current_.pixels.height == std::min(current_.height, display.height)));
-        Image32 within;
-        const Image32* source = &current_.pixels;
+    PictureSource source;
+    if (current) {
+        source.width = current_.width;
+        source.height = current_.height;
         topLeft = current_.topLeft;
-        if (!fits) {
-            PictureFiles::PictureHeader header;
-            within = sys_.files.DecodeWithin(path, display.width, display.height, header);
-            topLeft = header.topLeft;
-            source = &within;
-        }
-        if (source->width == display.width && source->height == display.height)
-            return source == &within ? std::move(within) : CopyForBitmap(*source);
-        return Resample(*source, display.width, display.height);
     }
-    // Centred and tiled: the picture at its own size.
-    if (current && CurrentPixelsAreWhole()) {
-        topLeft = current_.topLeft;
-        return CopyForBitmap(current_.pixels);
-    }
-    Image32 whole = sys_.files.Decode(path);
-    topLeft = whole.empty() ? 0 : whole.at(0, 0);
-    return whole;
+    source.decodeWithin = [this, path, current, &topLeft](int maxWidth, int maxHeight) {
+        if (current && (CurrentPixelsAreWhole() || (current_.pixels.width == std::min(current_.width, maxWidth) &&
+                                                    current_.pixels.height == std::min(current_.height, maxHeight))))
+            return CopyForBitmap(current_.pixels);
+        PictureFiles::PictureHeader header;
+        Image32 decoded = sys_.files.DecodeWithin(path, maxWidth, maxHeight, header);
+        topLeft = header.topLeft;
+        return decoded;
+    };
+    source.decodeWhole = [this, path, current, &topLeft] {
+        if (current && CurrentPixelsAreWhole()) return CopyForBitmap(current_.pixels);
+        Image32 whole = sys_.files.Decode(path);
+        topLeft = whole.empty() ? 0 : whole.at(0, 0);
+        return whole;
+    };
+    return source;
+}
+
+std::vector<std::string> WallpaperModel::SamePictureOnEveryMonitor(const std::string& path) {
+    const std::size_t monitors = sys_.desktop.WallpaperMonitors().size();
+    return monitors >= 2 ? std::vector<std::string>(monitors - 1, path) : std::vector<std::string>{};
+}
+
+CalendarRect WallpaperModel::CalendarRectOnScreen(int width, int height) const {
+    const WallpaperSettings& s = settings_;
+    return ScaleCalendarRect({s.CalL, s.CalT, s.CalR, s.CalB}, s.CalScreenW, s.CalScreenH, width, height);
+}
+
+CalendarPainter WallpaperModel::CalendarPainterFor(int screenWidth, int screenHeight, Date today) {
+    if (!settings_.Calendar) return {};
+    // The exchange of a top below the bottom is kept in the settings.
+    if (settings_.CalT > settings_.CalB) std::swap(settings_.CalT, settings_.CalB);
+    WallpaperSettings shown = settings_;
+    const CalendarRect r = CalendarRectOnScreen(screenWidth, screenHeight);
+    shown.CalL = r.left, shown.CalT = r.top, shown.CalR = r.right, shown.CalB = r.bottom;
+    return [this, shown, screenWidth, today](Image32& bitmap) mutable {
+        const int bitmapWidth = bitmap.width;
+        sys_.desktop.DrawOn(bitmap, [&](Canvas& canvas) {
+            DrawCalendarOnWallpaper(canvas, bitmapWidth, shown, screenWidth, today, sys_.desktop.Names());
+        });
+    };
+}
+
+void WallpaperModel::WriteBitmap(Image32 bitmap, const std::string& file, int bitsPerPixel) {
+    // The file's bytes are made in the bitmap's own memory, for one write.
+    const BmpFileBytes bytes = EncodeBmpInPlace(std::move(bitmap), bitsPerPixel);
+    if (!sys_.files.WriteWholeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+        throw Error(FormatMessage1("Impossible de créer le fichier %s", file));
 }
 
 // ---------------------------------------------------------------- changes
@@ -283,13 +315,20 @@ void WallpaperModel::ChangeToNextPicture() {
     rules.number = settings_.Number;
     rules.random = settings_.Random;
     rules.seed = sys_.clock.MillisecondsSinceUtcMidnight();
+    // One picture per monitor when the user asked for it and the system can
+    // show them; otherwise every monitor shows the one picture.
+    const std::size_t monitors = settings_.OneWallpaperPerScreen ? sys_.desktop.WallpaperMonitors().size() : 0;
+    if (monitors >= 2) rules.screens = monitors;
     std::map<std::string, bool> volumes;
     const NextPictures next =
         ChooseNextPictures(rules, [&](std::size_t i) { return VolumeAvailable(pictures_[i], volumes); });
     settings_.Number = next.number;
     // Nothing can be read now: the wallpaper stays as it is, quietly.
     if (next.indexes.empty()) return;
-    InstallPicture(next.indexes.front());
+    std::vector<std::string> others;
+    for (std::size_t i = 1; i < next.indexes.size(); ++i) others.push_back(pictures_[next.indexes[i]]);
+    if (others.empty()) others = SamePictureOnEveryMonitor(pictures_[next.indexes.front()]);
+    InstallPicture(next.indexes.front(), others);
 }
 
 void WallpaperModel::ChangeNow() {
@@ -303,7 +342,10 @@ void WallpaperModel::Apply(std::size_t index) {
         const std::int32_t kept = settings_.Number;
         settings_.Number = static_cast<std::int32_t>(index);
         try {
-            InstallPicture(index);
+            // With a picture per monitor the others keep theirs.
+            InstallPicture(index, settings_.OneWallpaperPerScreen || index >= pictures_.size()
+                                      ? std::vector<std::string>{}
+                                      : SamePictureOnEveryMonitor(pictures_[index]));
         } catch (...) {
             settings_.Number = kept;
             throw;
@@ -312,37 +354,100 @@ void WallpaperModel::Apply(std::size_t index) {
     });
 }
 
-void WallpaperModel::InstallPicture(std::size_t index) {
+void WallpaperModel::InstallPicture(std::size_t index, const std::vector<std::string>& others) {
     if (index >= pictures_.size()) return;
     LoadCurrentPicture(pictures_[index]);
     // Nothing was ever decoded (the first file named is missing): there is
     // no picture to install, and the desktop keeps what it shows.
     if (!current_.decoded) return;
-    Compose(current_.path);
+    Compose(current_.path, others);
 }
 
-void WallpaperModel::Compose(const std::string& path) {
+void WallpaperModel::Compose(const std::string& path, const std::vector<std::string>& others) {
     const DisplayInfo display = sys_.desktop.Display();
-    const std::string file = sys_.desktop.WallpaperFilePath();
     const Date today = sys_.clock.Today();
+    const std::vector<Monitor> monitors = sys_.desktop.WallpaperMonitors();
     std::uint32_t topLeft = 0;
-    Image32 bitmap = WallpaperSource(path, display, topLeft);
-    if (bitmap.empty()) throw Error("Aucune image n'est chargée : le fond d'écran reste inchangé");
-    if (settings_.Calendar) {
-        const int bitmapWidth = bitmap.width;
-        sys_.desktop.DrawOn(bitmap, [&](Canvas& canvas) {
-            DrawCalendarOnWallpaper(canvas, bitmapWidth, settings_, display.width, today, sys_.desktop.Names());
-        });
+    if (monitors.size() < 2 || !ComposeForMonitors(monitors, path, others, display, today, topLeft)) {
+        const std::string file = sys_.desktop.WallpaperFilePath();
+        ScreenComposition screen;
+        screen.mode = ModeFromStored(settings_.WallPaperMode);
+        screen.screenWidth = display.width;
+        screen.screenHeight = display.height;
+        if (screen.mode == WallpaperMode::Fit) screen.backgroundColour = sys_.desktop.BackgroundColour();
+        Image32 bitmap = ComposeScreenWallpaper(SourceFor(path, topLeft), screen,
+                                                CalendarPainterFor(display.width, display.height, today));
+        WriteBitmap(std::move(bitmap), file, display.bitsPerPixel);
+        sys_.desktop.ShowWallpaper(file, settings_.WallPaperMode);
+        monitorPictures_.clear();
     }
-    // The file's bytes are made in the bitmap's own memory, for one write.
-    const BmpFileBytes bytes = EncodeBmpInPlace(std::move(bitmap), display.bitsPerPixel);
-    if (!sys_.files.WriteWholeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-        throw Error(FormatMessage1("Impossible de créer le fichier %s", file));
-    sys_.desktop.ShowWallpaper(file, settings_.WallPaperMode);
     installed_ = true;
     installedPath_ = path;
     shownDate_ = today;
     if (settings_.TransparentIcon) sys_.desktop.RecolourIconLabels(ComplementColour(topLeft));
+}
+
+bool WallpaperModel::ComposeForMonitors(const std::vector<Monitor>& monitors, const std::string& path,
+                                        const std::vector<std::string>& others, const DisplayInfo& display, Date today,
+                                        std::uint32_t& topLeft) {
+    // Each monitor's picture: the primary's is `path`; the others take the
+    // ones given, else keep what they show, else show the same.
+    std::vector<std::string> pictures;
+    std::size_t next = 0;
+    for (const Monitor& m : monitors) {
+        if (m.primary) {
+            pictures.push_back(path);
+        } else if (next < others.size()) {
+            pictures.push_back(others[next++]);
+        } else if (auto kept = monitorPictures_.find(m.deviceId); kept != monitorPictures_.end()) {
+            pictures.push_back(kept->second);
+        } else {
+            pictures.push_back(path);
+        }
+    }
+    const std::string primaryFile = sys_.desktop.WallpaperFilePath();
+    const std::size_t slash = primaryFile.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? std::string() : primaryFile.substr(0, slash + 1);
+    const MonitorPlan plan = PlanMonitorWallpapers(
+        monitors, pictures, sys_.files.FindMatching(folder.empty() ? "." : folder.substr(0, folder.size() - 1),
+                                                    "OrvaneWallPaper-*.bmp"));
+
+    const WallpaperMode mode = ModeFromStored(settings_.WallPaperMode);
+    const std::uint32_t background = sys_.desktop.BackgroundColour();
+    // A picture on several monitors is decoded once, within the largest size
+    // they need.
+    std::map<std::string, PictureSource> sources;
+    std::map<std::string, std::uint32_t> topLefts;
+    for (const MonitorWallpaper& w : plan.monitors) {
+        if (sources.count(w.picture)) continue;
+        std::vector<std::pair<int, int>> sizes;
+        for (const MonitorWallpaper& o : plan.monitors)
+            if (o.picture == w.picture) sizes.emplace_back(o.width, o.height);
+        sources.emplace(w.picture, DecodeOnceForScreens(SourceFor(w.picture, topLefts[w.picture]), mode, sizes));
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const MonitorWallpaper& w : plan.monitors) {
+        ScreenComposition screen;
+        screen.mode = mode;
+        screen.screenWidth = w.width;
+        screen.screenHeight = w.height;
+        screen.screenSized = true;
+        screen.backgroundColour = background;
+        const std::string file = w.fileName == "OrvaneWallPaper.bmp" ? primaryFile : folder + w.fileName;
+        // The calendar's rectangle is the primary screen's pixels.
+        Image32 bitmap = ComposeScreenWallpaper(sources.at(w.picture), screen,
+                                                w.calendar ? CalendarPainterFor(display.width, display.height, today)
+                                                           : CalendarPainter());
+        WriteBitmap(std::move(bitmap), file, display.bitsPerPixel);
+        shown.emplace_back(w.deviceId, file);
+    }
+    if (!sys_.desktop.ShowOnMonitors(shown)) return false;
+    for (const std::string& stale : plan.staleFiles)
+        sys_.files.RemoveFile(stale.find_first_of("\\/") == std::string::npos ? folder + stale : stale);
+    monitorPictures_.clear();
+    for (const MonitorWallpaper& w : plan.monitors) monitorPictures_[w.deviceId] = w.picture;
+    topLeft = topLefts[path];
+    return true;
 }
 
 void WallpaperModel::OnTimer(ModelTimer timer) {
@@ -370,6 +475,10 @@ void WallpaperModel::OnTimer(ModelTimer timer) {
         case ModelTimer::Midnight:
             OnClockChanged();
             break;
+        case ModelTimer::DisplaySettle:
+            sys_.timers.Stop(ModelTimer::DisplaySettle);
+            OnDisplayChanged();
+            break;
     }
 }
 
@@ -391,6 +500,11 @@ void WallpaperModel::OnDisplayChanged() {
         } catch (const std::exception&) {
         }
     });
+}
+
+void WallpaperModel::OnDisplaySettingsChanged() {
+    // Each message of a burst starts the wait again.
+    sys_.timers.Start(ModelTimer::DisplaySettle, kDisplaySettleMs);
 }
 
 void WallpaperModel::ArmMidnight() {
@@ -433,6 +547,9 @@ void WallpaperModel::ApplySettings(const SettingsEdit& edit) {
 }
 
 void WallpaperModel::MoveCalendar(const CalendarRect& rect) {
+    const DisplayInfo display = sys_.desktop.Display();
+    settings_.CalScreenW = display.width;
+    settings_.CalScreenH = display.height;
     settings_.CalL = rect.left;
     settings_.CalT = rect.top;
     settings_.CalR = rect.right;

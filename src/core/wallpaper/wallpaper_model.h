@@ -15,6 +15,7 @@
 #include "core/picture/image.h"
 #include "core/wallpaper/settings.h"
 #include "core/wallpaper/settings_transfer.h"
+#include "core/wallpaper/wallpaper_composer.h"
 #include "core/wallpaper/wallpaper_services.h"
 
 namespace orvane {
@@ -114,6 +115,9 @@ public:
     void OnClockChanged();
     // The screen size changed: the wallpaper is composed again at the new size.
     void OnDisplayChanged();
+    // The system says the displays changed (size, orientation, monitors):
+    // once it has settled, the wallpaper is composed again, once.
+    void OnDisplaySettingsChanged();
     bool Changing() const { return changing_; }
 
     // ---- settings ------------------------------------------------------------------
@@ -137,6 +141,9 @@ public:
     // The program ends at the user's request: saved. A failed save throws;
     // the caller reports it and ends anyway.
     void Quit();
+    // The stored calendar rectangle on a screen of this size: scaled from
+    // the size it was set for, so that it keeps its place in proportion.
+    CalendarRect CalendarRectOnScreen(int width, int height) const;
     // The local date the calendar shows now (the preview draws it too).
     Date CalendarDate() { return sys_.clock.Today(); }
     const LocaleNames& CalendarNames() { return sys_.desktop.Names(); }
@@ -162,11 +169,19 @@ private:
     // The rotation's step: the chooser's next entry becomes the wallpaper.
     void ChangeToNextPicture();
     bool VolumeAvailable(const std::string& path, std::map<std::string, bool>& known);
-    void InstallPicture(std::size_t index);
-    void Compose(const std::string& path);
-    // The picture as the wallpaper takes it: at the screen's size when
-    // stretched, at its own otherwise; from the kept copy when it serves.
-    Image32 WallpaperSource(const std::string& path, const DisplayInfo& display, std::uint32_t& topLeft);
+    // `others`: the pictures of the monitors other than the primary, in the
+    // system's order (none: they keep theirs).
+    void InstallPicture(std::size_t index, const std::vector<std::string>& others = {});
+    void Compose(const std::string& path, const std::vector<std::string>& others = {});
+    bool ComposeForMonitors(const std::vector<Monitor>& monitors, const std::string& path,
+                            const std::vector<std::string>& others, const DisplayInfo& display, Date today,
+                            std::uint32_t& topLeft);
+    std::vector<std::string> SamePictureOnEveryMonitor(const std::string& path);
+    // The picture for the composer, from the kept copy when it serves;
+    // `topLeft` receives its upper-left pixel once decoded.
+    PictureSource SourceFor(const std::string& path, std::uint32_t& topLeft);
+    CalendarPainter CalendarPainterFor(int screenWidth, int screenHeight, Date today);
+    void WriteBitmap(Image32 bitmap, const std::string& file, int bitsPerPixel);
     bool CurrentPixelsAreWhole() const;
     enum class ChangeKind { Picture, Recompose };
     void RunChange(ChangeKind kind, const std::function<void()>& change);
@@ -194,6 +209,8 @@ private:
     std::string installedPath_;
     bool installed_ = false;
     Date shownDate_{0, 0, 0};
+    // What each monitor shows (device id -> picture), with a wallpaper per monitor.
+    std::map<std::string, std::string> monitorPictures_;
 };
 
 }  // namespace orvane

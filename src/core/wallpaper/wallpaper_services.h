@@ -8,11 +8,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/wallpaper/calendar.h"
 #include "core/picture/canvas.h"
 #include "core/picture/image.h"
+#include "core/wallpaper/monitor_plan.h"
 #include "core/wallpaper/picture_list.h"
 
 namespace orvane {
@@ -55,6 +57,8 @@ public:
     // Replaces the file whole, so that a reader never sees half of it and a
     // failure keeps the previous one. False on failure.
     virtual bool WriteWholeFile(const std::string& path, std::string_view bytes) = 0;
+    // Deletes a file the program wrote; nothing when it is not there.
+    virtual void RemoveFile(const std::string& path) = 0;
     virtual std::string DefaultListFileName() = 0;
     virtual const AnsiCodec& ListCodec() = 0;
 };
@@ -79,6 +83,14 @@ public:
     virtual const LocaleNames& Names() = 0;
     // Makes the desktop show the bitmap file in a WallPaperMode.
     virtual void ShowWallpaper(const std::string& path, std::int32_t mode) = 0;
+    // The monitors, when the system can give each its own bitmap (Windows 8
+    // and later); empty when one wallpaper serves every screen.
+    virtual std::vector<Monitor> WallpaperMonitors() = 0;
+    // Each monitor's bitmap file (device id, full path), each shown 1:1.
+    // False when the system refused: the caller falls back to ShowWallpaper.
+    virtual bool ShowOnMonitors(const std::vector<std::pair<std::string, std::string>>& files) = 0;
+    // The desktop's background colour (0x00BBGGRR), around a fitted picture.
+    virtual std::uint32_t BackgroundColour() = 0;
     // Desktop icon labels drawn without background, in `colour` (0x00BBGGRR).
     virtual void RecolourIconLabels(std::uint32_t colour) = 0;
     // The periodic look at the desktop icons: labels recoloured when the
@@ -98,7 +110,9 @@ public:
     virtual std::uint32_t MillisecondsToNextLocalMidnight() = 0;
 };
 
-enum class ModelTimer { Rotation, LabelWatch, Midnight };
+// DisplaySettle: a burst of display changes (a resolution, a monitor
+// plugged in) ends in one composition, once the system has settled.
+enum class ModelTimer { Rotation, LabelWatch, Midnight, DisplaySettle };
 
 // Repeating timers that call WallpaperModel::OnTimer. Start (re)starts the
 // countdown; an interval of 0 never fires.

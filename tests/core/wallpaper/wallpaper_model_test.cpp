@@ -1,6 +1,8 @@
 // The wallpaper model's rules, over in-memory files, desktop, clock and timers.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "core/picture/bmp_file.h"
 #include "core/wallpaper/settings_transfer.h"
 #include "core/wallpaper/wallpaper_model.h"
@@ -320,12 +322,48 @@ TEST_F(WallpaperModelTest, TheKeptCopyIsNoLargerThanTheScreenAndTheWallpaperCome
     EXPECT_EQ(BitmapSize(WallpaperBytes()), std::make_pair(6000, 30));
 }
 
-TEST_F(WallpaperModelTest, ANewScreenSizeRecomposesAtThatSize) {
-    StartWith({"C:\\a.bmp"}, {{"WallPaperMode", "2"}});
+TEST_F(WallpaperModelTest, ANewScreenSizeRecomposesOnceSettledAndTheCalendarKeepsItsPlaceInProportion) {
+    // Set for 64 x 48: the bottom-right quarter.
+    StartWith({"C:\\a.bmp"}, {{"WallPaperMode", "2"}, {"CalL", "48"}, {"CalT", "36"}, {"CalR", "64"}, {"CalB", "48"}});
     rig.desktop.display = DisplayInfo{80, 20, 32};
-    model.OnDisplayChanged();
+    model.OnDisplaySettingsChanged();
+    model.OnDisplaySettingsChanged();  // a burst: one composition, once settled
+    const auto shown = rig.desktop.shown.size();
+    model.OnTimer(ModelTimer::DisplaySettle);
+    EXPECT_EQ(rig.desktop.shown.size(), shown + 1);
+    EXPECT_FALSE(rig.timers.Running(ModelTimer::DisplaySettle));
     EXPECT_EQ(BitmapSize(WallpaperBytes()), std::make_pair(80, 20));
+    const CalendarRect r = model.CalendarRectOnScreen(80, 20);
+    EXPECT_EQ((std::array<int, 4>{r.left, r.top, r.right, r.bottom}), (std::array<int, 4>{60, 15, 80, 20}));
     EXPECT_TRUE(rig.errors.texts.empty());
+    // The stored values stay as the user set them, with the size they were set for.
+    model.Save();
+    EXPECT_EQ(rig.store.values["CalL"], "48");
+    EXPECT_EQ(rig.store.values["CalScreenW"], "64");
+}
+
+TEST_F(WallpaperModelTest, SeveralMonitorsEachGetABitmapOfTheirSizeTheCalendarOnlyOnThePrimary) {
+    rig.desktop.monitors = {{"\\\\?\\mon2", -32, 0, 0, 64, false}, {"\\\\?\\mon1", 0, 0, 64, 48, true}};
+    StartWith({"C:\\a.bmp", "C:\\b.bmp", "C:\\c.bmp"},
+              {{"Random", "0"}, {"Number", "-1"}, {"Calendar", "1"}, {"OneWallpaperPerScreen", "1"}, {"WallPaperMode", "10"}});
+    ASSERT_EQ(rig.desktop.shownOnMonitors.size(), 1u);
+    const auto& first = rig.desktop.shownOnMonitors[0];
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[1], std::make_pair(std::string("\\\\?\\mon1"), rig.desktop.wallpaperPath));
+    EXPECT_EQ(first[0].second, "C:\\Windows\\OrvaneWallPaper-2a.bmp");
+    EXPECT_EQ(BitmapSize(rig.files.files[first[0].second]), std::make_pair(32, 64));
+    EXPECT_EQ(BitmapSize(WallpaperBytes()), std::make_pair(64, 48));
+    EXPECT_TRUE(rig.desktop.shown.empty());  // not the single wallpaper
+    // The primary the next picture, the other the one after: Number on it.
+    EXPECT_EQ(model.Settings().Number, 1);
+    EXPECT_EQ(rig.desktop.draws, 1);  // one calendar, on the primary's bitmap
+
+    // "Appliquer" changes the primary only; the other monitor's file alternates.
+    model.Apply(2);
+    const auto& second = rig.desktop.shownOnMonitors.back();
+    EXPECT_EQ(second[0].second, "C:\\Windows\\OrvaneWallPaper-2b.bmp");
+    EXPECT_FALSE(rig.files.files.count("C:\\Windows\\OrvaneWallPaper-2a.bmp"));
+    EXPECT_EQ(model.Settings().Number, 1);
 }
 
 TEST_F(WallpaperModelTest, TheLabelWatchRunsWhileLabelsOrQuickIconsAreOn) {
