@@ -29,10 +29,7 @@ TEST(TrayClicks, QuickClickIsRaisedOnlyWhenTheTimerDecides) {
     EXPECT_FALSE(t.TimerRunning());
     // Nothing left over for the next tick.
     EXPECT_FALSE(t.TimerElapsed());
-}
-
-TEST(TrayClicks, LongPressIsAClickAtRelease) {
-    TrayClickTracker t;
+    // A long press is a click at its release.
     t.LeftDown();
     EXPECT_FALSE(t.TimerElapsed());  // the press is still held: nothing pending
     EXPECT_TRUE(t.LeftUp());
@@ -50,10 +47,7 @@ TEST(TrayClicks, DoubleClickSwallowsTheSingleClicks) {
     t.LeftDown();
     EXPECT_FALSE(t.LeftUp());
     EXPECT_TRUE(t.TimerElapsed());
-}
-
-TEST(TrayClicks, ReleaseWithoutPressIsNotAClick) {
-    TrayClickTracker t;
+    // A release without its press is not a click.
     EXPECT_FALSE(t.LeftUp());
     EXPECT_FALSE(t.TimerElapsed());
 }
@@ -92,17 +86,13 @@ TEST(WholeNumbers, AnythingElseIsRefused) {
 }
 
 TEST(WholeNumbers, ErrorQuotesTheFieldText) {
-    try {
-        ParseWholeNumberOrThrow("abc");
-        FAIL();
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "'abc' n'est pas une valeur entière correcte");
-    }
-    try {
-        ParseWholeNumberOrThrow("");
-        FAIL();
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "'' n'est pas une valeur entière correcte");
+    for (const std::string text : {"abc", ""}) {
+        try {
+            ParseWholeNumberOrThrow(text);
+            ADD_FAILURE() << text;
+        } catch (const std::exception& e) {
+            EXPECT_EQ(e.what(), "'" + text + "' n'est pas une valeur entière correcte");
+        }
     }
 }
 
@@ -110,10 +100,12 @@ TEST(IntervalLimits, NegativeAndOverlongDurationsAreRefused) {
     EXPECT_FALSE(IntervalRefusal(0, 0));
     EXPECT_FALSE(IntervalRefusal(40, 0));  // typed values are used as typed
     EXPECT_FALSE(IntervalRefusal(1193, 2));
-    EXPECT_TRUE(IntervalRefusal(1193, 3));
+    EXPECT_EQ(IntervalRefusal(1193, 3), "La durée entre deux changements est trop longue : "
+                                        "elle ne peut pas dépasser 1193 H et 2 mn.");
     EXPECT_TRUE(IntervalRefusal(0, 71583));  // 4294980 s: one minute too many
     EXPECT_FALSE(IntervalRefusal(0, 71582));
-    EXPECT_TRUE(IntervalRefusal(-1, 30));
+    EXPECT_EQ(IntervalRefusal(-1, 30), "La durée entre deux changements ne peut pas être négative : "
+                                       "indiquez des heures et des minutes positives ou nulles.");
     EXPECT_TRUE(IntervalRefusal(1, -30));
     EXPECT_TRUE(IntervalRefusal(INT32_MAX, INT32_MAX));
     // The longest accepted interval still fits the millisecond timer.
