@@ -19,7 +19,7 @@ protected:
     void OpenDialog() {
         const std::wstring picture = pictures_ + L"vert.bmp";
         ASSERT_TRUE(WriteSolidBmp(picture, 8, 8, 0x20A040));
-        ASSERT_TRUE(WriteBytes(ListFile(), std::string(picture.begin(), picture.end()) + "\r\n"));
+        WriteList({picture});
         Start(L"/montrer");
         main_ = WaitMainWindow();
         ASSERT_NE(main_, nullptr);
