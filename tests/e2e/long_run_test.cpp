@@ -35,15 +35,6 @@ std::vector<std::pair<std::wstring, RegValue>> AllValues(const std::wstring& key
     return values;
 }
 
-bool SameValues(const std::vector<std::pair<std::wstring, RegValue>>& a,
-                const std::vector<std::pair<std::wstring, RegValue>>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].first != b[i].first || a[i].second.type != b[i].second.type || a[i].second.data != b[i].second.data)
-            return false;
-    return true;
-}
-
 class LongRunTest : public WallpaperTest {
 protected:
     HWND TrayWindow() { return FindTopWindow(nullptr, kTrayWindowClass, app_.Id(), false); }
@@ -72,7 +63,7 @@ TEST_F(LongRunTest, AFailedLoadLeavesEverySettingTheRunEntryAndTheListAsTheyWere
     TrayCommand(orvane::kTrayQuitCommand);
     ASSERT_TRUE(app_.Wait(10000).has_value());
 
-    EXPECT_TRUE(SameValues(AllValues(kConfigKey), valuesBefore));
+    EXPECT_EQ(AllValues(kConfigKey), valuesBefore);
     EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, kRunValue).value_or(L"<missing>"),
               L"C:\\ailleurs\\OrvaneWallPaper.exe /x");
     EXPECT_EQ(ReadBytes(ListFile()), listBefore);
@@ -86,7 +77,7 @@ TEST_F(LongRunTest, QuitBeforeTheStartUpStepSavesNothing) {
     ASSERT_TRUE(WaitFor([&] { return TrayWindow() != nullptr; }, 5000, 1));
     TrayCommand(orvane::kTrayQuitCommand);
     ASSERT_TRUE(app_.Wait(10000).has_value());
-    EXPECT_TRUE(SameValues(AllValues(kConfigKey), valuesBefore));
+    EXPECT_EQ(AllValues(kConfigKey), valuesBefore);
     EXPECT_FALSE(ReadString(Root::CurrentUser, kRunKey, kRunValue).has_value());
     EXPECT_TRUE(ReadBytes(ListFile()).empty());
 }

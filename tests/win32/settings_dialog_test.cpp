@@ -101,13 +101,10 @@ protected:
     SettingsDialog* dlg_ = nullptr;
 };
 
-TEST(SettingsDialogCreation, ControlsAsTheWindowIsCreated) {
-    TrayIcon::SetNotifyFunction(&IgnoreNotify);
-    auto app = std::make_unique<Application>(false);
-    app->Main().StartupTimer().SetEnabled(false);
-    SettingsDialog& d = app->Settings();
+TEST_F(SettingsDialogTest, ControlsAsTheWindowIsCreated) {
+    SettingsDialog& d = *dlg_;
     EXPECT_EQ(Text(d.hwnd()), L"Paramétrage");
-    EXPECT_EQ(::GetWindow(d.hwnd(), GW_OWNER), app->Main().hwnd());
+    EXPECT_EQ(::GetWindow(d.hwnd(), GW_OWNER), app_->Main().hwnd());
     EXPECT_FALSE(d.Visible());
     const LONG style = ::GetWindowLongW(d.hwnd(), GWL_STYLE);
     EXPECT_TRUE(style & WS_SYSMENU);
@@ -149,8 +146,6 @@ TEST(SettingsDialogCreation, ControlsAsTheWindowIsCreated) {
     }
     // The bare edit fields take any text; the arrows step within their range.
     EXPECT_FALSE(::GetWindowLongW(d.Control(kHoursField), GWL_STYLE) & ES_NUMBER);
-    app.reset();
-    TrayIcon::SetNotifyFunction(nullptr);
 }
 
 TEST_F(SettingsDialogTest, TheLoadFillsTheControls) {

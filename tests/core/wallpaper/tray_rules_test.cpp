@@ -5,7 +5,6 @@
 
 #include "core/wallpaper/settings_transfer.h"
 #include "core/wallpaper/tray_icon_rules.h"
-#include "core/wallpaper/tray_menu.h"
 #include "core/whole_number.h"
 
 namespace orvane {
@@ -50,18 +49,6 @@ TEST(TrayClicks, DoubleClickSwallowsTheSingleClicks) {
     // A release without its press is not a click.
     EXPECT_FALSE(t.LeftUp());
     EXPECT_FALSE(t.TimerElapsed());
-}
-
-TEST(TrayMenu, VisibleEntriesAndTheirOrder) {
-    std::vector<std::string> top, sub, hidden;
-    for (const auto& e : TrayMenuEntries()) {
-        if (!e.visible) hidden.push_back(e.name);
-        else if (e.inSubmenu) sub.push_back(e.caption);
-        else top.push_back(e.caption);
-    }
-    EXPECT_EQ(top, (std::vector<std::string>{"&Afficher", "&Changer !", "-", "&Icones", "-", "Quitter"}));
-    EXPECT_EQ(sub, (std::vector<std::string>{"Activation Rapide"}));
-    EXPECT_EQ(hidden, (std::vector<std::string>{"Normale1", "Liste1", "N3"}));
 }
 
 TEST(WholeNumbers, ReadAsTheVclReadsThem) {
