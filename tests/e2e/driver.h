@@ -121,6 +121,7 @@ enum class Root { CurrentUser, LocalMachine };
 struct RegValue {
     DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
+    bool operator==(const RegValue&) const = default;
 };
 
 bool KeyExists(Root root, const std::wstring& key);

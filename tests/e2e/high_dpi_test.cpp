@@ -42,34 +42,27 @@ protected:
 
 TEST_F(HighDpiTest, TheMainWindowGrowsByHalfAt144Dpi) {
     const SIZE normal = ClientAt(96);
-    EXPECT_EQ(normal.cx, 361);
-    EXPECT_EQ(normal.cy, 312);
+    ASSERT_GT(normal.cx, 0);
     const SIZE large = ClientAt(144);
-    EXPECT_EQ(large.cx, ::MulDiv(361, 3, 2));
-    EXPECT_EQ(large.cy, 468);
+    EXPECT_EQ(large.cx, ::MulDiv(normal.cx, 3, 2));
+    EXPECT_EQ(large.cy, ::MulDiv(normal.cy, 3, 2));
 }
 
 TEST_F(HighDpiTest, TheWallpaperHasTheScreensPixelSizeAt144Dpi) {
     ASSERT_TRUE(WriteDword(Root::CurrentUser, kDesktopKey, L"LogPixels", 144));
     ASSERT_TRUE(WriteSolidBmp(pictures_ + L"petit.bmp", 40, 30, 0x4080C0));
-    const std::string folder(pictures_.begin(), pictures_.end());
-    ASSERT_TRUE(WriteBytes(ListFile(), folder + "petit.bmp\r\n"));
+    WriteList({pictures_ + L"petit.bmp"});
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"WallPaperMode", L"2"));
-    wchar_t dir[MAX_PATH + 1]{};
-    ::GetWindowsDirectoryW(dir, MAX_PATH);
-    const std::wstring file = std::wstring(dir) + L"\\OrvaneWallPaper.bmp";
-    ::DeleteFileW(file.c_str());
+    ::DeleteFileW(ComposedWallpaperPath().c_str());
     Start();
-    ASSERT_TRUE(WaitFor([&] { return ReadBytes(file).size() > 54; }, 15000));
-    const std::string bytes = ReadBytes(file);
-    BITMAPINFOHEADER ih;
-    memcpy(&ih, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof(ih));
+    std::optional<SIZE> size;
+    ASSERT_TRUE(WaitFor([&] { return (size = BitmapSize(ComposedWallpaperPath())).has_value(); }, 15000));
     // The display mode itself, which no DPI virtualisation touches.
     DEVMODEW mode{};
     mode.dmSize = sizeof(mode);
     ASSERT_TRUE(::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode));
-    EXPECT_EQ(ih.biWidth, static_cast<LONG>(mode.dmPelsWidth));
-    EXPECT_EQ(std::abs(ih.biHeight), static_cast<LONG>(mode.dmPelsHeight));
+    EXPECT_EQ(size->cx, static_cast<LONG>(mode.dmPelsWidth));
+    EXPECT_EQ(size->cy, static_cast<LONG>(mode.dmPelsHeight));
 }
 
 }  // namespace

@@ -15,12 +15,6 @@ namespace {
 
 constexpr wchar_t kTrayWindowClass[] = L"OrvaneTrayIconWindow";
 
-std::wstring WallpaperFile() {
-    wchar_t dir[MAX_PATH]{};
-    ::GetWindowsDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\OrvaneWallPaper.bmp";
-}
-
 // Every value of a key, by name.
 std::vector<std::pair<std::wstring, RegValue>> AllValues(const std::wstring& key) {
     std::vector<std::pair<std::wstring, RegValue>> values;
@@ -41,15 +35,6 @@ std::vector<std::pair<std::wstring, RegValue>> AllValues(const std::wstring& key
     return values;
 }
 
-bool SameValues(const std::vector<std::pair<std::wstring, RegValue>>& a,
-                const std::vector<std::pair<std::wstring, RegValue>>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].first != b[i].first || a[i].second.type != b[i].second.type || a[i].second.data != b[i].second.data)
-            return false;
-    return true;
-}
-
 class LongRunTest : public WallpaperTest {
 protected:
     HWND TrayWindow() { return FindTopWindow(nullptr, kTrayWindowClass, app_.Id(), false); }
@@ -58,8 +43,7 @@ protected:
 
 TEST_F(LongRunTest, AFailedLoadLeavesEverySettingTheRunEntryAndTheListAsTheyWere) {
     ASSERT_TRUE(WriteSolidBmp(pictures_ + L"un.bmp", 8, 8, 0x336699));
-    const std::string folder(pictures_.begin(), pictures_.end());
-    ASSERT_TRUE(WriteBytes(ListFile(), folder + "un.bmp\r\n" + folder + "absent.bmp\r\n"));
+    WriteList({pictures_ + L"un.bmp", pictures_ + L"absent.bmp"});
     for (const auto& [name, value] : {std::pair{L"Calendar", L"1"}, std::pair{L"CalL", L"17"},
                                       std::pair{L"MounthFont", L"Arial"}, std::pair{L"RunAtStartup", L"1"}})
         ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, name, value));
@@ -79,7 +63,7 @@ TEST_F(LongRunTest, AFailedLoadLeavesEverySettingTheRunEntryAndTheListAsTheyWere
     TrayCommand(orvane::kTrayQuitCommand);
     ASSERT_TRUE(app_.Wait(10000).has_value());
 
-    EXPECT_TRUE(SameValues(AllValues(kConfigKey), valuesBefore));
+    EXPECT_EQ(AllValues(kConfigKey), valuesBefore);
     EXPECT_EQ(ReadString(Root::CurrentUser, kRunKey, kRunValue).value_or(L"<missing>"),
               L"C:\\ailleurs\\OrvaneWallPaper.exe /x");
     EXPECT_EQ(ReadBytes(ListFile()), listBefore);
@@ -93,31 +77,30 @@ TEST_F(LongRunTest, QuitBeforeTheStartUpStepSavesNothing) {
     ASSERT_TRUE(WaitFor([&] { return TrayWindow() != nullptr; }, 5000, 1));
     TrayCommand(orvane::kTrayQuitCommand);
     ASSERT_TRUE(app_.Wait(10000).has_value());
-    EXPECT_TRUE(SameValues(AllValues(kConfigKey), valuesBefore));
+    EXPECT_EQ(AllValues(kConfigKey), valuesBefore);
     EXPECT_FALSE(ReadString(Root::CurrentUser, kRunKey, kRunValue).has_value());
     EXPECT_TRUE(ReadBytes(ListFile()).empty());
 }
 
 TEST_F(LongRunTest, AResumeOrAClockChangeOnTheSameDayLeavesTheWallpaperAlone) {
     ASSERT_TRUE(WriteSolidBmp(pictures_ + L"un.bmp", 40, 30, 0x336699));
-    const std::string folder(pictures_.begin(), pictures_.end());
-    ASSERT_TRUE(WriteBytes(ListFile(), folder + "un.bmp\r\n"));
+    WriteList({pictures_ + L"un.bmp"});
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Calendar", L"1"));
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RunMode", L"0"));
-    ::DeleteFileW(WallpaperFile().c_str());
+    ::DeleteFileW(ComposedWallpaperPath().c_str());
     Start();
-    ASSERT_TRUE(WaitFor([&] { return !ReadBytes(WallpaperFile()).empty(); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return !ReadBytes(ComposedWallpaperPath()).empty(); }, 15000));
     HWND main = FindTopWindow(kMainCaption, L"TfrmMain", app_.Id(), false);
     ASSERT_NE(main, nullptr);
     WIN32_FILE_ATTRIBUTE_DATA before{};
-    ASSERT_TRUE(::GetFileAttributesExW(WallpaperFile().c_str(), GetFileExInfoStandard, &before));
+    ASSERT_TRUE(::GetFileAttributesExW(ComposedWallpaperPath().c_str(), GetFileExInfoStandard, &before));
     ::Sleep(1100);  // a rewrite would show in the file's time
 
     ::SendMessageTimeoutW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     ::SendMessageTimeoutW(main, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     ::Sleep(500);
     WIN32_FILE_ATTRIBUTE_DATA after{};
-    ASSERT_TRUE(::GetFileAttributesExW(WallpaperFile().c_str(), GetFileExInfoStandard, &after));
+    ASSERT_TRUE(::GetFileAttributesExW(ComposedWallpaperPath().c_str(), GetFileExInfoStandard, &after));
     EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
     EXPECT_EQ(Setting(L"Number"), L"<missing>");  // nothing saved either
     EXPECT_EQ(WaitForMessageBox(app_.Id(), kAppTitle, 500), nullptr);
@@ -125,25 +108,23 @@ TEST_F(LongRunTest, AResumeOrAClockChangeOnTheSameDayLeavesTheWallpaperAlone) {
 
 TEST_F(LongRunTest, ADisplayChangeRecomposesTheWallpaperAtTheScreenSize) {
     ASSERT_TRUE(WriteSolidBmp(pictures_ + L"un.bmp", 40, 30, 0x336699));
-    const std::string folder(pictures_.begin(), pictures_.end());
-    ASSERT_TRUE(WriteBytes(ListFile(), folder + "un.bmp\r\n"));
+    WriteList({pictures_ + L"un.bmp"});
     ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"WallPaperMode", L"2"));
-    ::DeleteFileW(WallpaperFile().c_str());
+    ::DeleteFileW(ComposedWallpaperPath().c_str());
     Start();
-    ASSERT_TRUE(WaitFor([&] { return !ReadBytes(WallpaperFile()).empty(); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return !ReadBytes(ComposedWallpaperPath()).empty(); }, 15000));
     HWND main = FindTopWindow(kMainCaption, L"TfrmMain", app_.Id(), false);
     ASSERT_NE(main, nullptr);
     // Whatever the display did, the program reads the screen's size again:
     // the file is rewritten, at the size the system reports now.
-    ::DeleteFileW(WallpaperFile().c_str());
+    ::DeleteFileW(ComposedWallpaperPath().c_str());
     ::SendMessageTimeoutW(main, WM_DISPLAYCHANGE, 32,
                           MAKELPARAM(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)),
                           SMTO_ABORTIFHUNG, 5000, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return ReadBytes(WallpaperFile()).size() > 54; }, 10000));
-    const std::string bytes = ReadBytes(WallpaperFile());
-    const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(bytes.data() + sizeof(BITMAPFILEHEADER));
-    EXPECT_EQ(info->biWidth, ::GetSystemMetrics(SM_CXSCREEN));
-    EXPECT_EQ(std::abs(info->biHeight), ::GetSystemMetrics(SM_CYSCREEN));
+    std::optional<SIZE> size;
+    ASSERT_TRUE(WaitFor([&] { return (size = BitmapSize(ComposedWallpaperPath())).has_value(); }, 10000));
+    EXPECT_EQ(size->cx, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(size->cy, ::GetSystemMetrics(SM_CYSCREEN));
 }
 
 }  // namespace

@@ -36,12 +36,6 @@ std::string MakeSidewaysJpeg() {
     return std::string(file.begin(), file.end());
 }
 
-std::wstring WallpaperFile() {
-    wchar_t dir[MAX_PATH + 1]{};
-    ::GetWindowsDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\OrvaneWallPaper.bmp";
-}
-
 // The wallpaper file as the desktop reads it: size and 0xRRGGBB pixels,
 // whatever its depth and row order.
 struct Bitmap {
@@ -97,6 +91,17 @@ std::optional<Bitmap> ReadBitmap(const std::wstring& path) {
     return ::testing::AssertionSuccess();
 }
 
+// A quarter turn clockwise: the stored bottom-left corner is now the
+// top-left one, the stored top-left the top-right, and so on round; looked
+// at `dx`, `dy` in from each edge.
+void ExpectTurnedCorners(const Bitmap& b, int dx, int dy) {
+    const int r = b.width - 1 - dx, d = b.height - 1 - dy;
+    EXPECT_TRUE(Near(b.At(dx, dy), kGreen));
+    EXPECT_TRUE(Near(b.At(r, dy), kWhite));
+    EXPECT_TRUE(Near(b.At(r, d), kRed));
+    EXPECT_TRUE(Near(b.At(dx, d), kBlue));
+}
+
 class OrientationTest : public WallpaperTest {
 protected:
     // The sideways photo as the only picture of the list, applied at start-up
@@ -104,18 +109,12 @@ protected:
     std::optional<Bitmap> ApplyAtStartUp(const wchar_t* mode) {
         const std::wstring photo = pictures_ + L"portrait.jpg";
         EXPECT_TRUE(WriteBytes(photo, MakeSidewaysJpeg()));
-        char list[1024]{};
-        ::WideCharToMultiByte(CP_ACP, 0, photo.c_str(), -1, list, sizeof list - 3, nullptr, nullptr);
-        EXPECT_TRUE(WriteBytes(ListFile(), std::string(list) + "\r\n"));
-        WriteString(Root::CurrentUser, kConfigKey, L"Random", L"0");
-        WriteString(Root::CurrentUser, kConfigKey, L"WallPaperMode", mode);
-        WriteString(Root::CurrentUser, kConfigKey, L"Calendar", L"0");
-        WriteString(Root::CurrentUser, kConfigKey, L"TransparentIcon", L"0");
-        WriteString(Root::CurrentUser, kConfigKey, L"QuickIcon", L"0");
-        ::DeleteFileW(WallpaperFile().c_str());
+        WriteList({photo});
+        PlainSettings(mode);
+        ::DeleteFileW(ComposedWallpaperPath().c_str());
         Start();
         std::optional<Bitmap> wallpaper;
-        WaitFor([&] { return (wallpaper = ReadBitmap(WallpaperFile())).has_value(); }, 15000);
+        WaitFor([&] { return (wallpaper = ReadBitmap(ComposedWallpaperPath())).has_value(); }, 15000);
         return wallpaper;
     }
 };
@@ -126,13 +125,7 @@ TEST_F(OrientationTest, SidewaysPhotoBecomesAnUprightCentredWallpaper) {
     // Centred: the picture at its own size, which is the upright size.
     ASSERT_EQ(b->width, kStoredHeight);
     ASSERT_EQ(b->height, kStoredWidth);
-    // A quarter turn clockwise: the stored bottom-left corner is now the
-    // top-left one, the stored top-left the top-right, and so on round.
-    const int r = b->width - 3, d = b->height - 3;
-    EXPECT_TRUE(Near(b->At(2, 2), kGreen));
-    EXPECT_TRUE(Near(b->At(r, 2), kWhite));
-    EXPECT_TRUE(Near(b->At(r, d), kRed));
-    EXPECT_TRUE(Near(b->At(2, d), kBlue));
+    ExpectTurnedCorners(*b, 2, 2);
     EXPECT_TRUE(Near(b->At(b->width / 2, b->height / 2), kGrey));
 }
 
@@ -144,11 +137,7 @@ TEST_F(OrientationTest, SidewaysPhotoIsStretchedUpright) {
     // Corners a few percent in from each edge: well inside the 8 x 8 corner
     // squares once they are stretched over a third of the width and a sixth
     // of the height.
-    const int l = b->width / 25, t = b->height / 50, r = b->width - 1 - l, d = b->height - 1 - t;
-    EXPECT_TRUE(Near(b->At(l, t), kGreen));
-    EXPECT_TRUE(Near(b->At(r, t), kWhite));
-    EXPECT_TRUE(Near(b->At(r, d), kRed));
-    EXPECT_TRUE(Near(b->At(l, d), kBlue));
+    ExpectTurnedCorners(*b, b->width / 25, b->height / 50);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ protected:
     void OpenDialog() {
         const std::wstring picture = pictures_ + L"vert.bmp";
         ASSERT_TRUE(WriteSolidBmp(picture, 8, 8, 0x20A040));
-        ASSERT_TRUE(WriteBytes(ListFile(), std::string(picture.begin(), picture.end()) + "\r\n"));
+        WriteList({picture});
         Start(L"/montrer");
         main_ = WaitMainWindow();
         ASSERT_NE(main_, nullptr);
@@ -53,36 +53,19 @@ protected:
     HWND dialog_ = nullptr;
 };
 
-TEST_F(ParamE2eTest, OneHourThirtyMinutesStoresRunModeOneAndInterval5400) {
+TEST_F(ParamE2eTest, OkStoresTheIntervalTheModeAndTheFirstDay) {
     OpenDialog();
     SelectRadio(L"Toutes les ");
     SetText(Control(L"Edit", nullptr, 0), L"1");
     SetText(Control(L"Edit", nullptr, 1), L"30");
-    Press(L"ok");
-    ASSERT_TRUE(DialogClosed());
-    EXPECT_TRUE(WaitFor([&] { return Setting(L"Interval") == L"5400"; }));
-    EXPECT_EQ(Setting(L"RunMode"), L"1");
-}
-
-TEST_F(ParamE2eTest, AtEachStartStoresRunModeZeroAndKeepsTheInterval) {
-    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"RunMode", L"1"));
-    ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, L"Interval", L"7200"));
-    OpenDialog();
-    SelectRadio(L"A chaque démarrage");
-    Press(L"ok");
-    ASSERT_TRUE(DialogClosed());
-    EXPECT_TRUE(WaitFor([&] { return Setting(L"RunMode") == L"0"; }));
-    EXPECT_EQ(Setting(L"Interval"), L"7200");
-}
-
-TEST_F(ParamE2eTest, SaturdayStoresRefDaySeven) {
-    OpenDialog();
-    HWND combo = Control(L"ComboBox", nullptr);
     DWORD_PTR r = 0;
-    ::SendMessageTimeoutW(combo, CB_SETCURSEL, 6, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    ::SendMessageTimeoutW(Control(L"ComboBox", nullptr), CB_SETCURSEL, 6, 0, SMTO_ABORTIFHUNG, 5000, &r);
     Press(L"ok");
     ASSERT_TRUE(DialogClosed());
-    EXPECT_TRUE(WaitFor([&] { return Setting(L"RefDay") == L"7"; }));
+    // RefDay is the last value saved.
+    EXPECT_TRUE(WaitFor([&] { return Setting(L"RefDay") == L"7"; }));  // Saturday
+    EXPECT_EQ(Setting(L"Interval"), L"5400");
+    EXPECT_EQ(Setting(L"RunMode"), L"1");
 }
 
 TEST_F(ParamE2eTest, LettersInTheHoursFieldShowTheErrorAndSaveNothing) {

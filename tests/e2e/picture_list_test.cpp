@@ -5,28 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <optional>
 
 #include "e2e/wallpaper_fixture.h"
 #include "support/jpeg_writer.h"
 
 namespace e2e {
 namespace {
-
-std::wstring WallpaperFile() {
-    wchar_t dir[MAX_PATH + 1]{};
-    ::GetWindowsDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\OrvaneWallPaper.bmp";
-}
-
-std::optional<SIZE> BmpSize(const std::wstring& path) {
-    const std::string bytes = ReadBytes(path);
-    if (bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return std::nullopt;
-    BITMAPINFOHEADER ih;
-    memcpy(&ih, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof(ih));
-    return SIZE{ih.biWidth, ih.biHeight < 0 ? -ih.biHeight : ih.biHeight};
-}
 
 // A grey JPEG of the given size.
 std::string MakeJpeg(int width, int height) {
@@ -72,19 +56,10 @@ bool MakeMetafiles(const std::wstring& emf, const std::wstring& wmf) {
 class PictureListTest : public WallpaperTest {
 protected:
     HWND StartWithList(const std::vector<std::wstring>& names) {
-        std::string content;
-        for (const auto& n : names) {
-            const std::wstring full = pictures_ + n;
-            char buf[1024]{};
-            ::WideCharToMultiByte(CP_ACP, 0, full.c_str(), -1, buf, sizeof(buf), nullptr, nullptr);
-            content += std::string(buf) + "\r\n";
-        }
-        EXPECT_TRUE(WriteBytes(ListFile(), content));
-        WriteString(Root::CurrentUser, kConfigKey, L"Random", L"0");
-        WriteString(Root::CurrentUser, kConfigKey, L"WallPaperMode", L"1");  // centred: the picture's own size
-        WriteString(Root::CurrentUser, kConfigKey, L"Calendar", L"0");
-        WriteString(Root::CurrentUser, kConfigKey, L"TransparentIcon", L"0");
-        WriteString(Root::CurrentUser, kConfigKey, L"QuickIcon", L"0");
+        std::vector<std::wstring> paths;
+        for (const auto& n : names) paths.push_back(pictures_ + n);
+        WriteList(paths);
+        PlainSettings(L"1");  // centred: the picture's own size
         Start(L"/afficher");
         HWND main = WaitMainWindow(15000);
         // The start-up change may have failed on an unreadable first entry.
@@ -145,11 +120,11 @@ TEST_F(PictureListTest, EveryFormatIsAppliedAtItsNaturalSizeAndUnreadableOnesSay
     };
     for (const Expect& e : {Expect{0, 37, 23}, Expect{1, 45, 31}, Expect{2, 16, 16}, Expect{3, 0, 0},
                             Expect{4, 0, 0}}) {
-        ::DeleteFileW(WallpaperFile().c_str());
+        ::DeleteFileW(ComposedWallpaperPath().c_str());
         ClickItem(main, e.index);
         Click(Button(main, L"Appliquer"));
-        ASSERT_TRUE(WaitFor([] { return BmpSize(WallpaperFile()).has_value(); }, 5000)) << e.index;
-        const SIZE size = *BmpSize(WallpaperFile());
+        ASSERT_TRUE(WaitFor([] { return BitmapSize(ComposedWallpaperPath()).has_value(); }, 5000)) << e.index;
+        const SIZE size = *BitmapSize(ComposedWallpaperPath());
         if (e.width) {
             EXPECT_EQ(size.cx, e.width) << e.index;
             EXPECT_EQ(size.cy, e.height) << e.index;

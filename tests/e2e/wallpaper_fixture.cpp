@@ -41,6 +41,20 @@ std::string ReadBytes(const std::wstring& path) {
     return data;
 }
 
+std::wstring ComposedWallpaperPath() {
+    wchar_t dir[MAX_PATH + 1]{};
+    ::GetWindowsDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\OrvaneWallPaper.bmp";
+}
+
+std::optional<SIZE> BitmapSize(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    if (bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return std::nullopt;
+    BITMAPINFOHEADER ih;
+    memcpy(&ih, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof ih);
+    return SIZE{ih.biWidth, ih.biHeight < 0 ? -ih.biHeight : ih.biHeight};
+}
+
 bool WriteSolidBmp(const std::wstring& path, int width, int height, DWORD rgb, DWORD topLeftRgb) {
     const int stride = (width * 3 + 3) & ~3;
     const DWORD pixelBytes = static_cast<DWORD>(stride) * height;
@@ -84,6 +98,23 @@ void WallpaperTest::SetUp() {
         << "OrvaneWallPaper.exe not found in " << std::string(BinDir().begin(), BinDir().end());
     ASSERT_TRUE(DeleteKeyTree(Root::CurrentUser, kSettingsKey));
     ASSERT_TRUE(DeleteValue(Root::CurrentUser, kRunKey, kRunValue));
+}
+
+void WallpaperTest::WriteList(const std::vector<std::wstring>& pictures) {
+    std::string content;
+    for (const auto& path : pictures) {
+        char ansi[1024]{};
+        ::WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+        content += std::string(ansi) + "\r\n";
+    }
+    ASSERT_TRUE(WriteBytes(ListFile(), content));
+}
+
+void WallpaperTest::PlainSettings(const wchar_t* mode) {
+    for (const auto& [name, value] : {std::pair{L"Random", L"0"}, std::pair{L"WallPaperMode", mode},
+                                      std::pair{L"Calendar", L"0"}, std::pair{L"TransparentIcon", L"0"},
+                                      std::pair{L"QuickIcon", L"0"}})
+        ASSERT_TRUE(WriteString(Root::CurrentUser, kConfigKey, name, value));
 }
 
 void WallpaperTest::TearDown() {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ inline constexpr wchar_t kMainCaption[] = L"Orvane-Wallpaper Changer 1.3";
 bool WriteSolidBmp(const std::wstring& path, int width, int height, DWORD rgb, DWORD topLeftRgb = 0xFFFFFFFF);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
+// The composed wallpaper, in the Windows folder.
+std::wstring ComposedWallpaperPath();
+// A bitmap file's width and height; nothing while it holds no whole header.
+std::optional<SIZE> BitmapSize(const std::wstring& path);
 
 class WallpaperTest : public ::testing::Test {
 protected:
@@ -45,6 +50,11 @@ protected:
     void Reduce(HWND main);
     std::wstring Setting(const wchar_t* name);
     std::wstring ListFile() const { return folder_ + L"piclist.cfg"; }
+    // The list file holding `pictures` (full paths), in the ANSI code page.
+    void WriteList(const std::vector<std::wstring>& pictures);
+    // Pictures shown as they are, in `mode`, in list order, with neither the
+    // calendar nor the desktop-label watch.
+    void PlainSettings(const wchar_t* mode);
     // Ends the program by closing its main window (which saves).
     void CloseAndWait(HWND main);
 

@@ -5,7 +5,6 @@
 #include <climits>
 #include <functional>
 
-#include "core/wallpaper/calendar.h"
 #include "core/picture/image_canvas.h"
 #include "core/wallpaper/calendar.h"
 #include "win32/handles.h"
@@ -151,7 +150,7 @@ TEST(GdiCanvasState, BrushBackgroundAndDcStateComeBack) {
 
 // ---- text --------------------------------------------------------------------
 
-TEST(GdiCanvasText, MeasuresGrowWithHeightAndBoldIsWider) {
+TEST(GdiCanvasText, MeasuresGrowWithHeightBoldIsWiderAbsurdHeightsStayBounded) {
     Surface surface(20, 20, 0);
     win::GdiCanvas canvas(surface.dc());
     canvas.SetFontFace("Arial");
@@ -167,12 +166,9 @@ TEST(GdiCanvasText, MeasuresGrowWithHeightAndBoldIsWider) {
     EXPECT_GT(w40, w20 * 3 / 2);
     EXPECT_GT(w40b, w40);
     EXPECT_EQ(canvas.TextWidth(""), 0);
-}
 
-TEST(GdiCanvasText, AbsurdHeightsAreKeptButBuiltWithinBounds) {
-    Surface surface(20, 20, 0);
-    win::GdiCanvas canvas(surface.dc());
-    canvas.SetFontFace("Arial");
+    // Absurd heights are kept but the font is built within bounds.
+    canvas.SetFontBold(false);
     canvas.SetFontHeight(600000000);
     EXPECT_EQ(canvas.FontHeight(), 600000000);
     const int w = canvas.TextWidth("dim.");

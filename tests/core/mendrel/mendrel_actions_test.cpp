@@ -41,10 +41,7 @@ TEST_F(MendrelSwitches, CleanSystemIsOffThenOptimiserSwitchesBothOn) {
     ASSERT_TRUE(Separate());
     EXPECT_EQ(*Separate(), RegData(std::uint32_t{1}));  // a number, not the text "1"
     EXPECT_EQ(Status(), kStatusOn);
-}
-
-TEST_F(MendrelSwitches, SecondOptimiserWritesNothing) {
-    SwitchPreventionOn(reg);
+    // A second click writes nothing.
     const int before = reg.writes;
     EXPECT_EQ(SwitchPreventionOn(reg), kStatusOn);
     EXPECT_EQ(reg.writes, before);
@@ -64,10 +61,8 @@ TEST_F(MendrelSwitches, EmptyOrNoBecomesYesOtherDataStays) {
         EXPECT_EQ(*Browse(), RegData(data)) << data;
         EXPECT_EQ(Status(), kStatusOff) << data;  // the next start tells the truth
     }
-}
-
-TEST_F(MendrelSwitches, KeyWithoutValueGetsNothing) {
-    reg.Ensure(kBrowseKey);
+    // A key without the value gets nothing.
+    reg.RemoveKey(kBrowseKey);
     reg.Set(kBrowseKey, "Autre", "yes"s);
     EXPECT_EQ(SwitchPreventionOn(reg), kStatusOn);
     EXPECT_EQ(Browse(), nullptr);
@@ -108,11 +103,9 @@ TEST_F(MendrelSwitches, StartupStateTestIsExact) {
     reg.RemoveKey(kBrowseKey);
     reg.Set(kBrowseKey, "browsenewprocess", "yes"s);
     EXPECT_EQ(Status(), kStatusOff);
-}
-
-TEST_F(MendrelSwitches, SubkeyOfOtherCaseIsNotRecognised) {
+    // So is a subkey of another letter case, which "Par défaut" leaves.
+    reg.RemoveKey(kBrowseKey);
     reg.Set(kExplorerKey + "\\browsenewprocess"s, kBrowseNewProcess, "yes"s);
-    reg.Set(kAdvancedKey, kSeparateProcess, std::uint32_t{1});
     EXPECT_EQ(Status(), kStatusOff);
     SwitchPreventionOff(reg);
     EXPECT_TRUE(reg.Has(kExplorerKey + "\\browsenewprocess"s));
@@ -130,11 +123,10 @@ TEST_F(MendrelSwitches, ParDefautRemovesWholeKeyAndValueOnly) {
     ASSERT_NE(reg.Find(kAdvancedKey, "Hidden"), nullptr);  // the neighbours stay
     EXPECT_TRUE(reg.Has(kExplorerKey));
     EXPECT_EQ(Status(), kStatusOff);
-}
-
-TEST_F(MendrelSwitches, ParDefautOnCleanSystemChangesNothing) {
+    // Once clean, a second click changes nothing.
+    const int before = reg.writes;
     EXPECT_EQ(SwitchPreventionOff(reg), kStatusOff);
-    EXPECT_EQ(reg.writes, 0);
+    EXPECT_EQ(reg.writes, before);
 }
 
 TEST_F(MendrelSwitches, MissingKeysAtStartCountAsOff) {
@@ -146,15 +138,13 @@ TEST_F(MendrelSwitches, MissingKeysAtStartCountAsOff) {
     EXPECT_FALSE(ReadPreventionState(bare).separateProcess);
 }
 
-TEST_F(MendrelSwitches, OptimiserMakesAMissingAdvancedKey) {
-    reg.RemoveKey(kAdvancedKey);
+TEST_F(MendrelSwitches, SwitchesWithoutTheParentKeysMakeThemFailOrFindNothing) {
+    reg.RemoveKey(kAdvancedKey);  // made by "Optimiser"
     EXPECT_EQ(SwitchPreventionOn(reg), kStatusOn);
     ASSERT_TRUE(Separate());
     EXPECT_EQ(*Separate(), RegData(std::uint32_t{1}));
     EXPECT_EQ(Status(), kStatusOn);
-}
 
-TEST_F(MendrelSwitches, SwitchesWithoutTheParentKeysFailOrFindNothing) {
     FakeRegistry bare;
     EXPECT_THROW(SwitchPreventionOn(bare), RegistryKeyMissing);  // no machine Explorer key
     bare.Ensure(kExplorerKey);
@@ -287,9 +277,8 @@ TEST_F(MendrelRepair, StartupFolderPlainFilesShortcutsAndRunExe) {
     EXPECT_EQ(env.reads, (std::vector<std::string>{"C:\\Menu Démarrer\\Démarrage\\notes.lnk",
                                                    "C:\\Menu Démarrer\\Démarrage\\reseau.LNK"}));
     EXPECT_EQ(report.startupFolder, "C:\\Menu Démarrer\\Démarrage");
-}
-
-TEST_F(MendrelRepair, PlainFileNotOnTheSearchPathRestartsFromTheFolder) {
+    // A plain file not on the search path is started from the folder.
+    env.started.clear();
     procs.Add("C:\\STARTUP\\HORLOGE.EXE");
     reg.Set(kShellFoldersKey, "Startup", "C:\\Startup\\"s);
     env.folders["C:\\Startup\\"] = {"horloge.exe"};
@@ -317,10 +306,17 @@ TEST_F(MendrelRepair, MissingRunKeysAreEmptySourcesOtherErrorsStop) {
     EXPECT_THROW(Run(), MendrelError);  // the shortcut cannot be read
 }
 
-TEST_F(MendrelRepair, NoStartupValueSkipsTheFolder) {
+TEST_F(MendrelRepair, WithoutAStartupValueOrAStartBoostNothingIsReadOrStarted) {
     reg.Set(kShellFoldersKey, "Desktop", "C:\\Bureau"s);
+    env.drives = "C:\\\0D:\\\0"s;
     const RepairReport report = Run();
     EXPECT_FALSE(report.startupFolder);
+    EXPECT_EQ(env.searched, (std::vector<std::string>{"C:\\", "D:\\"}));
+    EXPECT_TRUE(env.reads.empty());
+    EXPECT_TRUE(env.started.empty());
+    // A StartBoost without its list stops.
+    env.trees["C:\\"] = "C:\\B\\StartBoost.exe";
+    EXPECT_THROW(Run(), MendrelError);
     EXPECT_TRUE(env.started.empty());
 }
 
@@ -343,20 +339,6 @@ TEST_F(MendrelRepair, StartupManagerFirstFixedDriveOnly) {
     EXPECT_TRUE(Alive(rundll));
     // Listed programs are ended, not started; only the launcher starts.
     EXPECT_EQ(env.started, (std::vector<std::string>{"\"C:\\Outils\\Boost\\Run.exe\""}));
-}
-
-TEST_F(MendrelRepair, NoStartBoostAnywhereReadsAndStartsNothing) {
-    env.drives = "C:\\\0D:\\\0"s;
-    Run();
-    EXPECT_EQ(env.searched, (std::vector<std::string>{"C:\\", "D:\\"}));
-    EXPECT_TRUE(env.reads.empty());
-    EXPECT_TRUE(env.started.empty());
-}
-
-TEST_F(MendrelRepair, MissingBoostIniStops) {
-    env.trees["C:\\"] = "C:\\B\\StartBoost.exe";
-    EXPECT_THROW(Run(), MendrelError);
-    EXPECT_TRUE(env.started.empty());
 }
 
 TEST_F(MendrelRepair, RunKeyCommandLinesStayAsStoredProgramPathsAreQuoted) {

@@ -34,6 +34,12 @@ TEST(MendrelTextRules, CaseFoldingCoversAsciiAndLatinLetters) {
     EXPECT_EQ(LowerCase("C:\\DÉMARRAGE\\ÇA.EXE"), "c:\\démarrage\\ça.exe");
     EXPECT_EQ(UpperCase("÷ ×"), "÷ ×");  // signs, not letters
     EXPECT_EQ(LowerCase("€ 日本"), "€ 日本");
+    // Registry names compare the same way.
+    EXPECT_TRUE(RegistryNamesEqual("Startup", "StartUp"));
+    EXPECT_TRUE(RegistryNamesEqual("Démarrage", "DÉMARRAGE"));
+    EXPECT_FALSE(RegistryNamesEqual("Startup", "Start Up"));
+    EXPECT_FALSE(RegistryNamesEqual("Startup", "Startup2"));
+    EXPECT_FALSE(RegistryNamesEqual("Startup", ""));
 }
 
 TEST(MendrelTextRules, RunningTestIsCaseInsensitiveSubstringOfImagePath) {
@@ -66,15 +72,6 @@ TEST(MendrelTextRules, EndTestIsCaseInsensitiveSuffixOfWholeNames) {
     EXPECT_FALSE(ImagePathEndsWith("C:\\Été\\ÉCRAN.EXE", "cran.exe"));
 }
 
-TEST(MendrelTextRules, RegistryNamesIgnoreLetterCase) {
-    EXPECT_TRUE(RegistryNamesEqual("Startup", "StartUp"));
-    EXPECT_TRUE(RegistryNamesEqual("STARTUP", "startup"));
-    EXPECT_TRUE(RegistryNamesEqual("Démarrage", "DÉMARRAGE"));
-    EXPECT_FALSE(RegistryNamesEqual("Startup", "Start Up"));
-    EXPECT_FALSE(RegistryNamesEqual("Startup", "Startup2"));
-    EXPECT_FALSE(RegistryNamesEqual("Startup", ""));
-}
-
 TEST(MendrelTextRules, ProgramFilesAreStartedByTheirQuotedPath) {
     EXPECT_EQ(ProgramFileCommandLine("C:\\Program Files\\SB\\Run.exe"), "\"C:\\Program Files\\SB\\Run.exe\"");
     EXPECT_EQ(ProgramFileCommandLine("My Tool.exe"), "\"My Tool.exe\"");
@@ -99,9 +96,7 @@ TEST(MendrelMemory, BoundaryIsSixtyThreeMebibytes) {
     EXPECT_FALSE(MemoryRestricted(64ull * 1048576 - 4096));
     EXPECT_TRUE(MemoryRestricted(0));
     EXPECT_TRUE(MemoryRestricted(32ull * 1048576));
-}
-
-TEST(MendrelMemory, LargeMachinesAreNeverRestricted) {
+    // Large machines never are.
     EXPECT_FALSE(MemoryRestricted(2ull << 30));
     EXPECT_FALSE(MemoryRestricted(0xFFFFFFFFull));
     // 4 GiB and more would wrap to a tiny count in 32 bits; it saturates.
@@ -119,10 +114,7 @@ TEST(MendrelPathFile, FirstSegmentWithDriveAndNoHash) {
     const std::string lnk = "L\0\0\0\x01\x14\x02\0"s + "\\\\server\\share\\x.exe\0"s +
                             "C:\\Program Files\\Outil\\outil.exe\0"s + "D:\\autre.exe\0\0\0"s;
     EXPECT_EQ(FirstLocalPathSegment(lnk), "C:\\Program Files\\Outil\\outil.exe");
-}
-
-TEST(MendrelPathFile, SegmentsWithHashOrWithoutDriveAreSkipped) {
-    using namespace std::string_literals;
+    // Segments with a hash or without a drive are skipped.
     EXPECT_EQ(FirstLocalPathSegment("file:///C:\\x#frag\0E:\\bon.exe\0"s), "E:\\bon.exe");
     EXPECT_EQ(FirstLocalPathSegment("\\\\serveur\\partage\\outil.exe\0\0"s), "");
     EXPECT_EQ(FirstLocalPathSegment("C:/slash/only\0"s), "");
@@ -130,10 +122,7 @@ TEST(MendrelPathFile, SegmentsWithHashOrWithoutDriveAreSkipped) {
     EXPECT_EQ(FirstLocalPathSegment("\0\0\0"s), "");
     // Wide-character path fields (a NUL after every byte) never qualify.
     EXPECT_EQ(FirstLocalPathSegment("C\0:\0\\\0x\0\0\0"s), "");
-}
-
-TEST(MendrelPathFile, LastSegmentWithoutNulCounts) {
-    using namespace std::string_literals;
+    // The last segment counts without its NUL.
     EXPECT_EQ(FirstLocalPathSegment("entête\0C:\\fin.exe"s), "C:\\fin.exe");
     EXPECT_EQ(FirstLocalPathSegment("C:\\seul.exe"), "C:\\seul.exe");
     EXPECT_EQ(FirstLocalPathSegment("C:\\été\\démarrer.exe\0"s), "C:\\été\\démarrer.exe");
@@ -148,15 +137,12 @@ TEST(MendrelFiles, DriveStringsFourCharactersEach) {
     EXPECT_EQ(ParseLogicalDriveStrings("C:"s), std::vector<std::string>{});
 }
 
-TEST(MendrelFiles, FolderOfAFoundFileKeepsItsBackslash) {
+TEST(MendrelFiles, FolderOfAFoundFileKeepsItsBackslashAndNamesSort) {
+    std::vector<std::string> names{"zeta.exe", "Alpha.lnk", "beta.txt", "alpha.ini", "Écran.exe"};
     EXPECT_EQ(UpToLastBackslash("C:\\Outils\\Boost\\StartBoost.exe"), "C:\\Outils\\Boost\\");
     EXPECT_EQ(UpToLastBackslash("C:\\StartBoost.exe"), "C:\\");
     EXPECT_EQ(UpToLastBackslash("StartBoost.exe"), "");
-}
-
-TEST(MendrelFiles, FileNamesSortLikeAFileList) {
-    std::vector<std::string> names{"zeta.exe", "Alpha.lnk", "beta.txt", "alpha.ini", "Écran.exe"};
-    SortFileNames(names);
+    SortFileNames(names);  // like a file list
     EXPECT_EQ(names, (std::vector<std::string>{"alpha.ini", "Alpha.lnk", "beta.txt", "zeta.exe", "Écran.exe"}));
 }
 
@@ -191,17 +177,13 @@ TEST(MendrelProcesses, EndTerminatesEveryMatchAndCountsUnopenable) {
     ASSERT_EQ(p.running.size(), 3u);
     EXPECT_EQ(p.running[0].id, c);
     EXPECT_EQ(p.running[2].id, e);
-}
-
-TEST(MendrelProcesses, EndWithoutMatchOrEmptyTextTouchesNothing) {
-    FakeProcesses p;
-    p.Add("C:\\A\\a.exe");
+    // Without a match or with an empty text nothing is touched.
     EXPECT_FALSE(EndProgram(p, "b.exe").matched);
     EXPECT_FALSE(EndProgram(p, "").matched);
-    EXPECT_TRUE(p.terminated.empty());
+    EXPECT_EQ(p.terminated.size(), 2u);
     // Ending does not ask the platform: callers ask the running test first.
     p.platform = 2;
-    EXPECT_TRUE(EndProgram(p, "a.exe").matched);
+    EXPECT_TRUE(EndProgram(p, "SysTray.exe").matched);
 }
 
 TEST(MendrelProcesses, OwnProcessIsNeverFoundOrEnded) {

@@ -18,9 +18,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test_bytes::Put16;
 using test_bytes::Put32;
-using test_bytes::Add16;
-using test_bytes::Add32;
-
 
 struct Entry {
     int width, height;  // 256 is written as 0

@@ -15,8 +15,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test_bytes::Put16;
 using test_bytes::Put32;
-using test_bytes::Add16;
-using test_bytes::Add32;
 
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);

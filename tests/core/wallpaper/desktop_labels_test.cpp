@@ -14,11 +14,6 @@ TEST(DesktopLabels, RecolourOnlyWhenTheShellPutAnOpaqueBackgroundBack) {
     EXPECT_TRUE(LabelsNeedRecolour(0u, 0x00FFFFFFu));
 }
 
-TEST(DesktopLabels, ExtendedStyleReplacesEverything) {
-    EXPECT_EQ(ExtendedStyleFor(true), 0x848u);
-    EXPECT_EQ(ExtendedStyleFor(false), 0u);
-}
-
 TEST(DesktopLabels, ViewTypeBitsOnlyAreReplaced) {
     EXPECT_EQ(StyleWithViewType(0x56000003u, 0), 0x56000000u);
     EXPECT_EQ(StyleWithViewType(0x56000001u, 2), 0x56000002u);

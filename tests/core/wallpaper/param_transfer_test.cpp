@@ -35,6 +35,10 @@ TEST(ParamFill, PeriodicModeSplitsTheInterval) {
     EXPECT_EQ(c.ComboBox1, 0);
     EXPECT_TRUE(c.QuickIcon);
     EXPECT_EQ(c.Position, -1);  // left to activation
+    s.Interval = 40 * 3600;  // hours beyond a day stay as they are
+    FillParamControls(s, c);
+    EXPECT_EQ(c.Edit1, "40");
+    EXPECT_EQ(c.Edit2, "0");
 }
 
 TEST(ParamPosition, ActivationFollowsTheStoredMode) {
