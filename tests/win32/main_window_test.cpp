@@ -616,6 +616,7 @@ TEST_F(MainWindowTest, TheSystemsNewsReachTheModelAndASameDayLeavesTheWallpaperA
     // A new screen size: the wallpaper is composed again and shown again.
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper");
     ::SendMessageW(main, WM_DISPLAYCHANGE, 32, MAKELPARAM(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
+    PumpMessages(1000);  // once the display has settled
     EXPECT_EQ(BitmapFileSize(wallpaper),
               std::make_pair(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
     EXPECT_EQ(ReadDesktopValue(L"Wallpaper"), wallpaper);

@@ -81,6 +81,8 @@ protected:
         rig_.files.pictures[kBlackPicture] = {8, 6, 0xFF000000u};
         rig_.files.pictures[kLargePicture] = {800, 600, Pixel(kBlue)};
         rig_.ListPictures({kBluePicture, kGreenPicture, kWhitePicture, kBlackPicture, kLargePicture});
+        // The screen the preview stands for: the calendar rectangle is set for it.
+        rig_.desktop.display = DisplayInfo{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), 32};
         rig_.model.Load();
         WallpaperSettings& s = rig_.model.MutableSettingsForTests();
         s.Calendar = true;
