@@ -44,3 +44,5 @@ REG
 rm -rf "$target"
 mkdir -p "$(dirname "$target")"
 cp -a "$template" "$target"
+# A removable drive for the tests: U: is there only while C:\removable-drive is.
+ln -sfn ../drive_c/removable-drive "$target/dosdevices/u:"

@@ -269,17 +269,38 @@ TEST_F(MainWindowTest, RemovingWithNothingSelectedSavesNothing) {
     EXPECT_EQ(Items().size(), 2u);
 }
 
-TEST_F(MainWindowTest, TheListFileIsLoadedIntoTheListBoxWithoutItsMissingEntries) {
+TEST_F(MainWindowTest, TheListFileIsLoadedWithoutItsMissingEntriesButKeepsThoseOfADriveNotThereYet) {
+    // U: leads to C:\removable-drive (see scripts/wine-prefix.sh): absent until the folder is made.
+    const std::wstring drive = L"C:\\removable-drive";
+    ::DeleteFileW((drive + L"\\photo.bmp").c_str());
+    ::RemoveDirectoryW(drive.c_str());
     ASSERT_TRUE(WriteBmp(folder_ + L"là.bmp", 2, 2, 0xFF00FF00u));
     ASSERT_TRUE(WriteBmp(folder_ + L"ici.bmp", 2, 2, 0xFF00FF00u));
     std::string ansi;
-    ASSERT_TRUE(win::ToAnsi(folder_ + L"là.bmp\r\n" + folder_ + L"parti.bmp\r\n" + folder_ + L"ici.bmp\r\n", ansi));
+    ASSERT_TRUE(win::ToAnsi(folder_ + L"là.bmp\r\n" + folder_ + L"parti.bmp\r\nU:\\photo.bmp\r\n" + folder_ +
+                                L"ici.bmp\r\n",
+                            ansi));
     ASSERT_TRUE(win::ReplaceFileAtomically(ListFile(), ansi));
-    Load();
-    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"là.bmp", L"ici.bmp"}));
+    Load({{L"Random", L"0"}, {L"Number", L"0"}});
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"là.bmp", L"photo.bmp", L"ici.bmp"}));
     EXPECT_EQ(Model().Pictures()[0], win::Narrow(folder_ + L"là.bmp"));
     // Loading is not saving: the file keeps the entry until the next save.
     EXPECT_EQ(win::ReadWholeFile(ListFile()), ansi);
+
+    // Its turn is passed quietly while the drive is away; a save keeps it.
+    Model().ChangeNow();
+    EXPECT_EQ(Settings().Number, 2);
+    Model().Reduce();
+    EXPECT_NE(win::ReadWholeFile(ListFile())->find("U:\\photo.bmp"), std::string::npos);
+    // The drive is back: its turn comes.
+    ASSERT_TRUE(::CreateDirectoryW(drive.c_str(), nullptr));
+    ASSERT_TRUE(WriteBmp(drive + L"\\photo.bmp", 2, 2, 0xFF0000FFu));
+    Model().ChangeNow();
+    Model().ChangeNow();
+    EXPECT_EQ(Settings().Number, 1);
+    EXPECT_TRUE(ReportedErrors().empty());
+    ::DeleteFileW((drive + L"\\photo.bmp").c_str());
+    ::RemoveDirectoryW(drive.c_str());
 }
 
 TEST_F(MainWindowTest, ApplyIsEnabledExactlyWhenOneItemIsSelectedAfterAClick) {
