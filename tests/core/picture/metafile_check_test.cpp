@@ -573,7 +573,10 @@ TEST(WmfCheck, RefusesObjectIndexesOutsideTheTable) {
     EXPECT_EQ(WmfWith(kMetaSelect, {0}, 0), kWmfDamaged);  // a file without objects
     EXPECT_EQ(WmfWith(kMetaFillRegion, {0, 1}), "");
     EXPECT_EQ(WmfWith(kMetaFillRegion, {0, 2}), kWmfDamaged);
-    EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 4096, 4096}), "");
+    // Which two words are the stroke depends on the player: all four are
+    // indexes and strokes.
+    EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 1, 0}), "");
+    EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 4096, 4096}), kWmfDamaged);
     EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 4097, 1}), kWmfDamaged);
     EXPECT_EQ(WmfWith(kMetaFrameRegion, {1, 3, 1, 1}), kWmfDamaged);
 }
