@@ -202,6 +202,20 @@ inline Bytes EveryEmfRecord() {
     return e.Finish();
 }
 
+// Curves, text and a gradient drawn through a window-to-viewport mapping
+// and a world transform: what scales every coordinate the player computes.
+inline Bytes MappedDrawing() {
+    EmfBuilder e(2);
+    e.Record(17, W32({8})).Record(9, W32({40, 30})).Record(11, W32({40, 30})).Record(35, Identity());
+    e.Record(42, W32({0, 0, 40, 30})).Record(41, W32({20, 15, 10, FloatBits(0), FloatBits(270)}));
+    e.Record(44, W32({0, 0, 40, 30, 8, 8})).Record(47, W32({0, 0, 40, 30, 40, 15, 0, 15}));
+    e.Record(82, W32({1, 0xFFFFFFF4u, 0, 0, 0, 400, 0, 0}) + Utf16("Arial", 32)).Record(37, W32({1}));
+    e.Record(84, Bounds() + W32({1, 0, 0}) + EmrText(76, 84) + Utf16("abc", 4) + W32({8, 8, 8}));
+    e.Record(118, Bounds() + W32({2, 1, 0}) + W32({0, 0}) + W16({0xFF00, 0, 0, 0}) + W32({40, 30}) +
+                      W16({0, 0xFF00, 0, 0}) + W32({0, 1}));
+    return e.Finish();
+}
+
 // ---- Windows metafiles -------------------------------------------------------------
 
 class WmfBuilder {

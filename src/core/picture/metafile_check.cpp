@@ -37,6 +37,12 @@ constexpr std::uint32_t kMetaSetWindowExt = 0x020C;    // META_SETWINDOWEXT: y, 
 // coordinates to 27 bits, and two values inside ±2^27 add or subtract
 // without leaving 32 bits.
 constexpr std::int64_t kMaxCoordinate = std::int64_t{1} << 27;
+// The box of an ellipse, arc, chord, pie or rounded rectangle, and twice
+// the radius of an angle arc, in device pixels: the player computes every
+// point of the curve at once, in products of its width and height.
+constexpr std::int64_t kMaxCurve = 1 << 16;
+// Font cell height and width, in device pixels: the glyphs are drawn whole.
+constexpr std::int64_t kMaxFontPixels = 4096;
 // Pen widths and dash lengths, logical units.
 constexpr std::int64_t kMaxPenWidth = 1 << 20;
 // The stroke of a framed region, logical units.
@@ -47,8 +53,6 @@ constexpr std::int64_t kMaxScale = 1 << 16;
 // Angles of AngleArc, degrees: ten turns either way. Font escapement and
 // orientation, tenths of a degree: the same.
 constexpr std::int64_t kMaxAngle = 3600;
-// Font cell height and width, logical units.
-constexpr std::int64_t kMaxFontSize = 1 << 16;
 // Palette entries: four times a device palette.
 constexpr std::int64_t kMaxPaletteEntries = 1024;
 // The last stock object a selection may name (DC_PEN).
@@ -64,6 +68,8 @@ enum class Check : std::uint8_t {
     kURange,   // n unsigned values in [lo, hi]
     kExtent,   // n signed values in [lo, hi], none of them 0: the player divides by them
     kBounds,   // a rectangle of coordinates, ordered (an empty one is 0, 0, -1, -1)
+    kCurve,    // the box of a curve: coordinates, at most hi device pixels wide and high (either order)
+    kPixels,   // n signed values of at most hi device pixels
     kFloats,   // n 32-bit floats, finite, of magnitude up to hi
     kXform,    // an XFORM: four factors up to kMaxScale, two offsets up to kMaxCoordinate
     kSlot,     // a slot of the handle table a record fills or empties: never 0, the metafile's own
@@ -90,6 +96,8 @@ constexpr Field URange(std::uint16_t at, std::int64_t lo, std::int64_t hi, std::
 constexpr Field Coords(std::uint16_t at, std::uint16_t n) { return Range(at, -kMaxCoordinate, kMaxCoordinate, n); }
 constexpr Field Extent(std::uint16_t at) { return {Check::kExtent, at, 2, -kMaxCoordinate, kMaxCoordinate}; }
 constexpr Field Bounds(std::uint16_t at) { return {Check::kBounds, at, 4}; }
+constexpr Field Curve(std::uint16_t at) { return {Check::kCurve, at, 4, 0, kMaxCurve}; }
+constexpr Field Pixels(std::uint16_t at, std::uint16_t n, std::int64_t limit) { return {Check::kPixels, at, n, 0, limit}; }
 constexpr Field Floats(std::uint16_t at, std::uint16_t n, std::int64_t limit) { return {Check::kFloats, at, n, 0, limit}; }
 constexpr Field Xform(std::uint16_t at) { return {Check::kXform, at}; }
 constexpr Field Slot(std::uint16_t at) { return {Check::kSlot, at}; }
@@ -107,6 +115,10 @@ constexpr Field Bitmap(std::uint16_t at, std::uint16_t usageAt, bool required, s
 struct Context {
     std::uint32_t handles = 0;
     ByteReader tail;
+    // The most a logical unit has been magnified so far (EMF): by the
+    // player's fit of the frame, the window-to-viewport mapping and the
+    // world transform. Sizes in device pixels are checked against it.
+    double magnification = 1;
 };
 
 // The part of a record after its fixed fields, checked against the record's
@@ -216,6 +228,16 @@ bool FieldSound(const ByteReader& r, const Field& f, bool wide, const Context& c
             const std::int64_t l = r.S32(f.at), t = r.S32(f.at + 4), rr = r.S32(f.at + 8), b = r.S32(f.at + 12);
             return l <= rr + 1 && t <= b + 1;
         }
+        case Check::kCurve: {
+            if (!CoordsIn(r, f.at, 4)) return false;
+            const double w = std::abs(std::int64_t{r.S32(f.at + 8)} - r.S32(f.at));
+            const double h = std::abs(std::int64_t{r.S32(f.at + 12)} - r.S32(f.at + 4));
+            return std::max(w, h) * c.magnification <= static_cast<double>(f.hi);
+        }
+        case Check::kPixels:
+            return each([&](std::uint64_t at) {
+                return std::abs(static_cast<double>(value(at, true))) * c.magnification <= static_cast<double>(f.hi);
+            });
         case Check::kFloats:
             return FloatsIn(r, f.at, f.n, static_cast<double>(f.hi));
         case Check::kXform:
@@ -496,13 +518,14 @@ constexpr Rule kEmfRules[] = {
     {38, 28, Length::kExactly, {Slot(8), URange(16, 0, kMaxPenWidth), Coords(20, 1)}},  // CREATEPEN
     {39, 24, Length::kExactly, {Slot(8)}, CreateBrush},               // CREATEBRUSHINDIRECT
     {40, 12, Length::kExactly, {Slot(8)}},                            // DELETEOBJECT
-    {41, 28, Length::kExactly, {Coords(8, 2), URange(16, 0, kMaxCoordinate), Floats(20, 2, kMaxAngle)}},  // ANGLEARC
-    {42, 24, Length::kExactly, {Coords(8, 4)}},  // ELLIPSE
-    {43, 24, Length::kExactly, {Coords(8, 4)}},  // RECTANGLE
-    {44, 32, Length::kExactly, {Coords(8, 6)}},  // ROUNDRECT
-    {45, 40, Length::kExactly, {Coords(8, 8)}},  // ARC
-    {46, 40, Length::kExactly, {Coords(8, 8)}},  // CHORD
-    {47, 40, Length::kExactly, {Coords(8, 8)}},  // PIE
+    {41, 28, Length::kExactly, {Coords(8, 2), URange(16, 0, kMaxCoordinate), Pixels(16, 1, kMaxCurve / 2),
+                                Floats(20, 2, kMaxAngle)}},  // ANGLEARC
+    {42, 24, Length::kExactly, {Curve(8)}},                                  // ELLIPSE
+    {43, 24, Length::kExactly, {Coords(8, 4)}},                              // RECTANGLE
+    {44, 32, Length::kExactly, {Curve(8), Pixels(24, 2, kMaxCurve)}},       // ROUNDRECT: box, corner
+    {45, 40, Length::kExactly, {Curve(8), Coords(24, 4)}},                   // ARC: box, start, end
+    {46, 40, Length::kExactly, {Curve(8), Coords(24, 4)}},                   // CHORD
+    {47, 40, Length::kExactly, {Curve(8), Coords(24, 4)}},                   // PIE
     {48, 12, Length::kExactly, {Object(8)}},     // SELECTPALETTE
     {49, 16, Length::kAtLeast, {Slot(8)}, CreatePalette},  // CREATEPALETTE
     {50, 20, Length::kAtLeast, {Slot(8)}, SetPaletteEntries},  // SETPALETTEENTRIES
@@ -510,7 +533,7 @@ constexpr Rule kEmfRules[] = {
     {52, 8, Length::kExactly, {}},                                // REALIZEPALETTE
     {53, 24, Length::kExactly, {Coords(8, 2), URange(20, 0, 1)}},  // EXTFLOODFILL
     {54, 16, Length::kExactly, {Coords(8, 2)}},                   // LINETO
-    {55, 40, Length::kExactly, {Coords(8, 8)}},                   // ARCTO
+    {55, 40, Length::kExactly, {Curve(8), Coords(24, 4)}},        // ARCTO
     {56, 28, Length::kAtLeast, {Bounds(8)}, PolyDraw<8>},         // POLYDRAW
     {57, 12, Length::kExactly, {URange(8, 1, 2)}},                // SETARCDIRECTION
     {58, 12, Length::kExactly, {Floats(8, 1, kMaxScale)}},        // SETMITERLIMIT
@@ -543,7 +566,7 @@ constexpr Rule kEmfRules[] = {
     {80, 76, Length::kAtLeast, {Bounds(8), Coords(24, 6), Bitmap(48, 64, true)}, ScanLines},  // SETDIBITSTODEVICE
     {81, 80, Length::kAtLeast, {Bounds(8), Coords(24, 6), Bitmap(48, 64, true), Coords(72, 2)}},  // STRETCHDIBITS
     {82, 104, Length::kAtLeast,
-     {Slot(8), Range(12, -kMaxFontSize, kMaxFontSize, 2), Range(20, -kMaxAngle * 10, kMaxAngle * 10, 2)},
+     {Slot(8), Pixels(12, 2, kMaxFontPixels), Range(20, -kMaxAngle * 10, kMaxAngle * 10, 2)},
      ExtCreateFont},  // EXTCREATEFONTINDIRECTW
     {83, 76, Length::kAtLeast, {Bounds(8), URange(24, 1, 2), Floats(28, 2, kMaxScale)}, ExtTextOut<1>},  // EXTTEXTOUTA
     {84, 76, Length::kAtLeast, {Bounds(8), URange(24, 1, 2), Floats(28, 2, kMaxScale)}, ExtTextOut<2>},  // EXTTEXTOUTW
@@ -722,7 +745,7 @@ constexpr Rule kWmfRules[] = {
     {0x0231, 5, Length::kAtLeast, {}},                                // SETMAPPERFLAGS
     {0x0234, 4, Length::kAtLeast, {Entry(6)}, MetaSelectPalette},     // SELECTPALETTE
     {0x02FA, 8, Length::kAtLeast, {Range(8, 0, 0x7FFF)}},             // CREATEPENINDIRECT: style, width
-    {0x02FB, 12, Length::kAtLeast, {}, MetaCreateFont},               // CREATEFONTINDIRECT
+    {0x02FB, 12, Length::kAtLeast, {Range(6, -kMaxFontPixels, kMaxFontPixels, 2)}, MetaCreateFont},  // CREATEFONTINDIRECT
     {0x02FC, 7, Length::kAtLeast, {}, MetaCreateBrush},               // CREATEBRUSHINDIRECT
     {0x0324, 4, Length::kAtLeast, {}, MetaPoints},                    // POLYGON
     {0x0325, 4, Length::kAtLeast, {}, MetaPoints},                    // POLYLINE
@@ -778,12 +801,90 @@ bool RecordSound(const Rule (&rules)[N], std::uint32_t type, const ByteReader& r
     return !rule->rest || rule->rest(r, c);
 }
 
+// What the records that map logical units to the device leave: the largest
+// magnification of a logical unit they may give, the player's own fit of
+// the picture (`fit`) included. Extents and transforms are taken at their
+// largest, whatever the mapping mode and the saved states: an upper bound.
+class Magnification {
+public:
+    explicit Magnification(double fit) : fit_(fit) {}
+    double Worst() const { return worst_ * fit_; }
+
+    void After(std::uint32_t type, const ByteReader& r) {
+        auto ext = [&](double* e) {
+            e[0] = std::abs(static_cast<double>(r.S32(8))), e[1] = std::abs(static_cast<double>(r.S32(12)));
+        };
+        auto scale = [&](double* e) {
+            for (int i = 0; i < 2; ++i)
+                if (r.S32(8 + 8 * i) != 0 && r.S32(12 + 8 * i) != 0)
+                    e[i] *= std::abs(static_cast<double>(r.S32(8 + 8 * i)) / r.S32(12 + 8 * i));
+        };
+        auto norm = [&](std::uint64_t at) {  // the largest a transform stretches a unit
+            const double a = std::fabs(FloatAt(r, at)), b = std::fabs(FloatAt(r, at + 4)),
+                         c = std::fabs(FloatAt(r, at + 8)), d = std::fabs(FloatAt(r, at + 12));
+            return std::max({a + c, b + d, a + b, c + d});
+        };
+        switch (type) {
+            case 9: ext(window_); break;     // SETWINDOWEXTEX
+            case 11: ext(viewport_); break;  // SETVIEWPORTEXTEX
+            case 31: scale(viewport_); break;  // SCALEVIEWPORTEXTEX
+            case 32: scale(window_); break;    // SCALEWINDOWEXTEX
+            case 35: world_ = norm(8); break;  // SETWORLDTRANSFORM
+            case 36:                           // MODIFYWORLDTRANSFORM
+                world_ = r.U32(32) == 1 ? 1 : r.U32(32) == 4 ? norm(8) : world_ * norm(8);
+                break;
+            default: return;
+        }
+        const double mapping = std::max(window_[0] > 0 ? viewport_[0] / window_[0] : 1,
+                                        window_[1] > 0 ? viewport_[1] / window_[1] : 1);
+        worst_ = std::max(worst_, std::max(mapping, 1.0) * std::max(world_, 1.0));
+    }
+
+private:
+    double fit_;
+    double worst_ = 1;
+    double window_[2] = {1, 1}, viewport_[2] = {1, 1};
+    double world_ = 1;
+};
+
 // Rounded a * b / c of non-negative values, -1 beyond 32 bits: what the
 // platform's MulDiv gives for them.
 std::int64_t MulDivRounded(std::int64_t a, std::int64_t b, std::int64_t c) {
     if (c <= 0) return -1;
     const std::int64_t v = (a * b + c / 2) / c;
     return v > 0x7FFFFFFF ? -1 : v;
+}
+
+// The picture's size from the frame, or from the bounds when there is no
+// frame, and how much the player magnifies the frame to fit it.
+struct EmfFit {
+    EmfInfo info;
+    double fit = 1;  // how much the player magnifies the frame's pixels
+};
+
+EmfFit EmfNaturalSize(const ByteReader& data, std::uint32_t total) {
+    EmfFit fit;
+    EmfInfo& info = fit.info;
+    info.bytes = total;
+    // Frame and bounds are signed rectangles (left, top, right, bottom).
+    const std::int64_t fw = std::int64_t{data.S32(32)} - data.S32(24), fh = std::int64_t{data.S32(36)} - data.S32(28);
+    const std::int64_t devX = data.S32(72), devY = data.S32(76), mmX = data.S32(80), mmY = data.S32(84);
+    if (fw > 0 && fh > 0) {
+        const double w = static_cast<double>(fw) * devX / (mmX * 100.0);
+        const double h = static_cast<double>(fh) * devY / (mmY * 100.0);
+        if (w < 1e7 && h < 1e7) {
+            info.natural = {std::max<std::int64_t>(1, static_cast<std::int64_t>(w + 0.5)),
+                            std::max<std::int64_t>(1, static_cast<std::int64_t>(h + 0.5))};
+            // A frame of a fraction of a pixel is drawn on one.
+            fit.fit = std::max({1.0, static_cast<double>(info.natural.width) / w,
+                                 static_cast<double>(info.natural.height) / h});
+        } else {
+            info.natural = {0x7FFFFFFF, 0x7FFFFFFF};
+        }
+    } else {
+        info.natural = {std::int64_t{data.S32(16)} - data.S32(8) + 1, std::int64_t{data.S32(20)} - data.S32(12) + 1};
+    }
+    return fit;
 }
 
 }  // namespace
@@ -811,13 +912,18 @@ EmfInfo CheckEmf(ByteReader data, std::string_view name) {
         Fail("Métafichier incorrect : %s", name);
     // Records chained inside the header's length up to the end-of-file
     // record, each one sound. The player's handle table has nHandles slots.
-    const Context context{data.U16(56), {}};
+    const EmfFit fit = EmfNaturalSize(data, total);
+    Context context{data.U16(56), {}};
+    Magnification magnification(fit.fit);
     const ByteReader file = data.Sub(0, total);
     bool ended = false;
     for (std::uint64_t at = headerBytes; file.Has(at, 8);) {
         const std::uint32_t type = file.U32(at), size = file.U32(at + 4);
         if (size < 8 || size % 4 != 0 || !file.Has(at, size)) break;
-        if (!RecordSound(kEmfRules, type, file.Sub(at, size), context, true)) break;
+        const ByteReader record = file.Sub(at, size);
+        context.magnification = magnification.Worst();
+        if (!RecordSound(kEmfRules, type, record, context, true)) break;
+        magnification.After(type, record);
         if (type == kEmrEof) {
             ended = true;
             break;
@@ -825,26 +931,9 @@ EmfInfo CheckEmf(ByteReader data, std::string_view name) {
         at += size;
     }
     if (!ended) Fail("Métafichier incorrect ou tronqué : %s", name);
-
-    EmfInfo info;
-    info.bytes = total;
-    // Frame and bounds are signed rectangles (left, top, right, bottom).
-    const std::int64_t fw = std::int64_t{data.S32(32)} - data.S32(24), fh = std::int64_t{data.S32(36)} - data.S32(28);
-    const std::int64_t devX = data.S32(72), devY = data.S32(76), mmX = data.S32(80), mmY = data.S32(84);
-    if (fw > 0 && fh > 0) {
-        const double w = static_cast<double>(fw) * devX / (mmX * 100.0);
-        const double h = static_cast<double>(fh) * devY / (mmY * 100.0);
-        if (w < 1e7 && h < 1e7) {
-            info.natural = {std::max<std::int64_t>(1, static_cast<std::int64_t>(w + 0.5)),
-                            std::max<std::int64_t>(1, static_cast<std::int64_t>(h + 0.5))};
-        } else {
-            info.natural = {0x7FFFFFFF, 0x7FFFFFFF};
-        }
-    } else {
-        info.natural = {std::int64_t{data.S32(16)} - data.S32(8) + 1, std::int64_t{data.S32(20)} - data.S32(12) + 1};
-    }
-    return info;
+    return fit.info;
 }
+
 
 WmfInfo CheckWmf(ByteReader data, std::string_view name, int dpi) {
     WmfInfo info;
