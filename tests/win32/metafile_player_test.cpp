@@ -95,8 +95,8 @@ std::vector<Playable> Distorted(std::size_t& checked) {
     offer("records.emf", true, every), offer("gradient.emf", true, gradient), offer("records.wmf", false, everyWmf);
     offer("placeable.wmf", false, metafile_seeds::EveryWmfRecord().Placeable());
 
-    const std::uint32_t extremes32[] = {0, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 1u << 22, (1u << 27) + 1, 0x8000};
-    const std::uint32_t extremes16[] = {0, 0xFFFF, 0x7FFF, 0x8000, 0x4000};
+    const std::uint32_t extremes32[] = {0, 0xFFFFFFFFu, 0x80000000u, 1u << 22, 0x8000};
+    const std::uint32_t extremes16[] = {0, 0xFFFF, 0x7FFF, 0x8000};
     std::set<std::uint32_t> functions;
     for (const auto& [at, size] : Records(everyWmf, false)) functions.insert(everyWmf[at + 4] | (everyWmf[at + 5] << 8));
 

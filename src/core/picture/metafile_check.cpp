@@ -232,11 +232,11 @@ bool FieldSound(const ByteReader& r, const Field& f, bool wide, const Context& c
             if (!CoordsIn(r, f.at, 4)) return false;
             const double w = std::abs(std::int64_t{r.S32(f.at + 8)} - r.S32(f.at));
             const double h = std::abs(std::int64_t{r.S32(f.at + 12)} - r.S32(f.at + 4));
-            return std::max(w, h) * c.magnification <= static_cast<double>(f.hi);
+            return std::max(w, h) <= static_cast<double>(f.hi) / c.magnification;
         }
         case Check::kPixels:
             return each([&](std::uint64_t at) {
-                return std::abs(static_cast<double>(value(at, true))) * c.magnification <= static_cast<double>(f.hi);
+                return std::abs(static_cast<double>(value(at, true))) <= static_cast<double>(f.hi) / c.magnification;
             });
         case Check::kFloats:
             return FloatsIn(r, f.at, f.n, static_cast<double>(f.hi));
@@ -803,8 +803,8 @@ bool RecordSound(const Rule (&rules)[N], std::uint32_t type, const ByteReader& r
 
 // What the records that map logical units to the device leave: the largest
 // magnification of a logical unit they may give, the player's own fit of
-// the picture (`fit`) included. Extents and transforms are taken at their
-// largest, whatever the mapping mode and the saved states: an upper bound.
+// the picture (`fit`) included. Extents count whatever the mapping mode,
+// and the largest magnification so far stays: an upper bound.
 class Magnification {
 public:
     explicit Magnification(double fit) : fit_(fit) {}
@@ -824,27 +824,41 @@ public:
                          c = std::fabs(FloatAt(r, at + 8)), d = std::fabs(FloatAt(r, at + 12));
             return std::max({a + c, b + d, a + b, c + d});
         };
+        State& s = state_;
         switch (type) {
-            case 9: ext(window_); break;     // SETWINDOWEXTEX
-            case 11: ext(viewport_); break;  // SETVIEWPORTEXTEX
-            case 31: scale(viewport_); break;  // SCALEVIEWPORTEXTEX
-            case 32: scale(window_); break;    // SCALEWINDOWEXTEX
-            case 35: world_ = norm(8); break;  // SETWORLDTRANSFORM
-            case 36:                           // MODIFYWORLDTRANSFORM
-                world_ = r.U32(32) == 1 ? 1 : r.U32(32) == 4 ? norm(8) : world_ * norm(8);
+            case 9: ext(s.window); break;     // SETWINDOWEXTEX
+            case 11: ext(s.viewport); break;  // SETVIEWPORTEXTEX
+            case 31: scale(s.viewport); break;  // SCALEVIEWPORTEXTEX
+            case 32: scale(s.window); break;    // SCALEWINDOWEXTEX
+            case 33: saved_.push_back(s); return;  // SAVEDC
+            case 34: {                             // RESTOREDC, relative
+                const std::uint64_t back = 0u - static_cast<std::uint64_t>(std::int64_t{r.S32(8)});
+                if (back >= 1 && back <= saved_.size()) {
+                    s = saved_[saved_.size() - back];
+                    saved_.resize(saved_.size() - back);
+                }
+                return;
+            }
+            case 35: s.world = norm(8); break;  // SETWORLDTRANSFORM
+            case 36:                            // MODIFYWORLDTRANSFORM
+                s.world = r.U32(32) == 1 ? 1 : r.U32(32) == 4 ? norm(8) : s.world * norm(8);
                 break;
             default: return;
         }
-        const double mapping = std::max(window_[0] > 0 ? viewport_[0] / window_[0] : 1,
-                                        window_[1] > 0 ? viewport_[1] / window_[1] : 1);
-        worst_ = std::max(worst_, std::max(mapping, 1.0) * std::max(world_, 1.0));
+        const double mapping = std::max(s.window[0] > 0 ? s.viewport[0] / s.window[0] : 1,
+                                        s.window[1] > 0 ? s.viewport[1] / s.window[1] : 1);
+        worst_ = std::max(worst_, std::max(mapping, 1.0) * std::max(s.world, 1.0));
     }
 
 private:
+    struct State {
+        double window[2] = {1, 1}, viewport[2] = {1, 1};
+        double world = 1;
+    };
     double fit_;
     double worst_ = 1;
-    double window_[2] = {1, 1}, viewport_[2] = {1, 1};
-    double world_ = 1;
+    State state_;
+    std::vector<State> saved_;  // by SAVEDC, for RESTOREDC
 };
 
 // Rounded a * b / c of non-negative values, -1 beyond 32 bits: what the

@@ -439,6 +439,22 @@ TEST(EmfCheck, RefusesTypesWithoutARuleAndValuesThePlayerCannotUse) {
     Put32(font, 4, 0xFFFFFFF4u);
     EXPECT_EQ(EmfWith(82, font), "");
     EXPECT_EQ(EmfWith(50, Words32({1, 1000, 25, 0})), kEmfDamaged);  // entries past 1024
+    // Sizes the player draws whole are bounded in device pixels: through the
+    // largest magnification the mapping has given before them.
+    auto magnified = [&](std::uint32_t viewport, std::uint32_t type, const Bytes& body) {
+        Emf emf;
+        emf.Add(17, Words32({8}));  // MM_ANISOTROPIC
+        emf.Add(kSetWindowExt, Words32({1, 1}));
+        emf.Add(11, Words32({viewport, viewport}));
+        emf.Add(kSetWindowExt, Words32({viewport, viewport}));  // back to 1:1, too late
+        emf.Add(type, body);
+        return EmfError(emf.Finish());
+    };
+    EXPECT_EQ(magnified(1, 82, font), "");
+    EXPECT_EQ(magnified(1000, 82, font), kEmfDamaged);  // 12 units, 12000 pixels
+    EXPECT_EQ(magnified(1, 42, Words32({0, 0, 40000, 30})), "");
+    EXPECT_EQ(magnified(2, 42, Words32({0, 0, 40000, 30})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(42, Words32({0, 0, 70000, 30})), kEmfDamaged);
     auto widths = [](std::uint32_t dx) {
         Bytes b = Concat(Bounds(), Words32({1, 0, 0, 5, 5, 2, 76, 0, 0, 0, 0, 0, 80}));
         return EmfWith(kExtTextOutW, Concat(b, Words32({0x00620061, dx, dx})));
