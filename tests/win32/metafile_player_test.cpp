@@ -153,6 +153,62 @@ std::wstring TestBinFolder() {
     return p.substr(0, p.find_last_of(L"\\/") + 1);
 }
 
+// What the platform's own recorder writes for a drawing of every kind, the
+// checks accept.
+TEST(MetafilePlayer, ChecksAcceptWhatThePlatformRecords) {
+    auto draw = [](HDC dc) {
+        ::SaveDC(dc);
+        ::SetMapMode(dc, MM_ANISOTROPIC);
+        ::SetWindowExtEx(dc, 400, 300, nullptr);
+        ::SetViewportExtEx(dc, 400, 300, nullptr);
+        win::GdiObject pen(::CreatePen(PS_DASH, 1, RGB(0, 0, 255))), brush(::CreateHatchBrush(HS_CROSS, RGB(255, 0, 0)));
+        win::GdiObject font(::CreateFontW(-24, 0, 450, 450, FW_BOLD, TRUE, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
+        ::SelectObject(dc, pen.get()), ::SelectObject(dc, brush.get()), ::SelectObject(dc, font.get());
+        ::Ellipse(dc, 10, 10, 200, 150), ::RoundRect(dc, 20, 20, 220, 120, 30, 30);
+        ::Pie(dc, 0, 0, 100, 100, 100, 50, 50, 0), ::AngleArc(dc, 150, 150, 40, 30.0f, 300.0f);
+        const POINT points[] = {{0, 0}, {50, 80}, {120, 10}, {200, 90}};
+        ::PolyBezier(dc, points, 4), ::Polygon(dc, points, 4);
+        ::BeginPath(dc), ::MoveToEx(dc, 5, 5, nullptr), ::LineTo(dc, 300, 200), ::CloseFigure(dc), ::EndPath(dc);
+        ::StrokeAndFillPath(dc);
+        const int dx[] = {12, 12, 12, 12, 12};
+        const RECT clip{0, 180, 300, 230};
+        ::ExtTextOutW(dc, 30, 200, ETO_CLIPPED, &clip, L"Texte", 5, dx), ::TextOutA(dc, 30, 250, "abc", 3);
+        const BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 2, 2, 1, 32, BI_RGB, 16}};  // Wine records the bits that size says
+        const std::uint32_t pixels[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+        ::StretchDIBits(dc, 300, 10, 60, 60, 0, 0, 2, 2, pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+        ::SetDIBitsToDevice(dc, 300, 100, 2, 2, 0, 0, 0, 2, pixels, &info, DIB_RGB_COLORS);
+        win::GdiObject region(::CreateEllipticRgn(0, 0, 80, 60));
+        ::FillRgn(dc, static_cast<HRGN>(region.get()), static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH)));
+        ::SelectClipRgn(dc, static_cast<HRGN>(region.get())), ::IntersectClipRect(dc, 0, 0, 50, 50);
+        ::PatBlt(dc, 0, 0, 40, 40, PATINVERT);
+        ::RestoreDC(dc, -1);
+    };
+    const RECT frame{0, 0, 4000, 3000};
+    HDC emfDc = ::CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+    ASSERT_NE(emfDc, nullptr);
+    ::SetGraphicsMode(emfDc, GM_ADVANCED);
+    const XFORM turn{0.8f, 0.6f, -0.6f, 0.8f, 10, 10};
+    ::SetWorldTransform(emfDc, &turn);
+    draw(emfDc);
+    TRIVERTEX vertices[2] = {{0, 0, 0xFF00, 0, 0, 0}, {100, 100, 0, 0, 0xFF00, 0}};
+    GRADIENT_RECT rect{0, 1};
+    ::GdiGradientFill(emfDc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_H);
+    win::EnhMetaFile emf(::CloseEnhMetaFile(emfDc));
+    Bytes emfBytes(::GetEnhMetaFileBits(emf.get(), 0, nullptr));
+    ::GetEnhMetaFileBits(emf.get(), static_cast<UINT>(emfBytes.size()), emfBytes.data());
+    std::vector<Playable> accepted;
+    EXPECT_TRUE(Accept("recorded.emf", true, emfBytes, accepted));
+
+    HDC wmfDc = ::CreateMetaFileW(nullptr);
+    ASSERT_NE(wmfDc, nullptr);
+    draw(wmfDc);
+    const HMETAFILE wmf = ::CloseMetaFile(wmfDc);
+    Bytes wmfBytes(::GetMetaFileBitsEx(wmf, 0, nullptr));
+    ::GetMetaFileBitsEx(wmf, static_cast<UINT>(wmfBytes.size()), wmfBytes.data());
+    ::DeleteMetaFile(wmf);
+    EXPECT_TRUE(Accept("recorded.wmf", false, wmfBytes, accepted));
+}
+
 TEST(MetafilePlayer, PlaysEveryMetafileTheChecksAcceptWithoutAFaultOrAHang) {
     const auto started = std::chrono::steady_clock::now();
     std::size_t checked = 0;
