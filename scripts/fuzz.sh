@@ -52,7 +52,7 @@ fi
 for t in "${targets[@]}"; do
   stale=0
   [ -f "$out/$t" ] || stale=1
-  for dep in "$root/fuzz/$t.cpp" "$root/fuzz/fuzz_support.h" "$lib"; do
+  for dep in "$root/fuzz/$t.cpp" "$root"/fuzz/*.h "$lib"; do
     [ "$dep" -nt "$out/$t" ] && stale=1
   done
   [ $stale -eq 1 ] && "$CXX" "${flags[@]}" "$root/fuzz/$t.cpp" "$lib" -ljpeg -o "$out/$t"

@@ -1,9 +1,11 @@
 #pragma once
 // Checks of enhanced (EMF) and Windows (WMF) metafile bytes before the
-// platform's player sees them. The player trusts the counts, offsets and
-// handle indexes inside each record and reads or writes outside the record,
-// the file or its handle table when one is damaged; every record that
-// carries such a value is checked here. Portable: no GDI is involved.
+// platform's player sees them. The player trusts the counts, offsets, handle
+// indexes and coordinates inside each record and reads or writes outside the
+// record, the file or its handle table, or computes out of range, when one is
+// damaged. Every record type the player may be handed has a rule (one table
+// per format, in metafile_check.cpp); a record of a type without one makes
+// the file refused. Portable: no GDI is involved.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

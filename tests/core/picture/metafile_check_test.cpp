@@ -13,6 +13,7 @@
 
 #include "core/error.h"
 #include "core/picture/metafile_check.h"
+#include "../../../fuzz/metafile_seeds.h"
 
 namespace orvane {
 namespace {
@@ -404,6 +405,91 @@ TEST(EmfCheck, EmbeddedBitmapsLieInsideTheirRecordAndAreWhole) {
     EXPECT_EQ(brush(kDibHeader + 40), kEmfDamaged);
 }
 
+TEST(EmfCheck, AcceptsSoundRecordsOfEveryFamily) {
+    const Bytes every = metafile_seeds::EveryEmfRecord();
+    EXPECT_EQ(EmfError(every), "");
+    EXPECT_EQ(EmfError(metafile_seeds::GradientFillEmf(1)), "");
+}
+
+TEST(EmfCheck, RefusesTypesWithoutARuleAndValuesThePlayerCannotUse) {
+    // A fill claiming four million vertices with one present: the player
+    // would read them all.
+    EXPECT_EQ(EmfError(metafile_seeds::GradientFillEmf(1u << 22)), kEmfDamaged);
+    const Bytes triangle = Concat(Bounds(), Words32({3, 1, 2, 0, 0, 0, 0, 9, 9, 0, 0, 0, 9, 0, 0}));
+    EXPECT_EQ(EmfWith(118, Concat(triangle, Words32({0, 1, 2}))), "");
+    EXPECT_EQ(EmfWith(118, Concat(triangle, Words32({0, 1, 3}))), kEmfDamaged);  // no fourth vertex
+    // No rule: unused, OpenGL and escape types, a second header.
+    for (std::uint32_t type : {69u, 102u, 105u, 1u, 123u}) EXPECT_EQ(EmfWith(type, Words32({0})), kEmfDamaged) << type;
+    // Fixed records are their size.
+    EXPECT_EQ(EmfWith(kMoveTo, Words32({1, 1, 0})), kEmfDamaged);
+    // Brushes the player would make from a pointer it does not have.
+    EXPECT_EQ(EmfWith(kCreateBrush, Words32({1, 6, 0, 0})), kEmfDamaged);  // BS_DIBPATTERNPT
+    EXPECT_EQ(EmfWith(kCreateBrush, Words32({1, 2, 0, 6})), kEmfDamaged);  // no such hatch
+    // Extents it divides by, transforms and angles it computes with.
+    EXPECT_EQ(EmfWith(kSetWindowExt, Words32({0, 30})), kEmfDamaged);
+    const std::uint32_t one = 0x3F800000u, nan = 0x7FC00000u, huge = 0x7149F2CAu;  // 1, NaN, 1e30
+    EXPECT_EQ(EmfWith(35, Words32({one, 0, 0, one, 0, 0})), "");
+    EXPECT_EQ(EmfWith(35, Words32({nan, 0, 0, one, 0, 0})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(35, Words32({one, 0, 0, one, huge, 0})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(41, Words32({5, 5, 5, 0, huge})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(41, Words32({5, 5, 0x80000000u, 0, one})), kEmfDamaged);  // radius
+    // Fonts, palettes, widths of text.
+    Bytes font = Concat(Words32({1, 1u << 20}), Bytes(88, 0));
+    EXPECT_EQ(EmfWith(82, font), kEmfDamaged);
+    Put32(font, 4, 0xFFFFFFF4u);
+    EXPECT_EQ(EmfWith(82, font), "");
+    EXPECT_EQ(EmfWith(50, Words32({1, 1000, 25, 0})), kEmfDamaged);  // entries past 1024
+    // Sizes the player draws whole are bounded in device pixels: through the
+    // largest magnification the mapping has given before them.
+    auto magnified = [&](std::uint32_t viewport, std::uint32_t type, const Bytes& body) {
+        Emf emf;
+        emf.Add(17, Words32({8}));  // MM_ANISOTROPIC
+        emf.Add(kSetWindowExt, Words32({1, 1}));
+        emf.Add(11, Words32({viewport, viewport}));
+        emf.Add(kSetWindowExt, Words32({viewport, viewport}));  // back to 1:1, too late
+        emf.Add(type, body);
+        return EmfError(emf.Finish());
+    };
+    EXPECT_EQ(magnified(1, 82, font), "");
+    EXPECT_EQ(magnified(1000, 82, font), kEmfDamaged);  // 12 units, 12000 pixels
+    EXPECT_EQ(magnified(1, 42, Words32({0, 0, 40000, 30})), "");
+    EXPECT_EQ(magnified(2, 42, Words32({0, 0, 40000, 30})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(42, Words32({0, 0, 70000, 30})), kEmfDamaged);
+    auto widths = [](std::uint32_t dx) {
+        Bytes b = Concat(Bounds(), Words32({1, 0, 0, 5, 5, 2, 76, 0, 0, 0, 0, 0, 80}));
+        return EmfWith(kExtTextOutW, Concat(b, Words32({0x00620061, dx, dx})));
+    };
+    EXPECT_EQ(widths(8), "");
+    EXPECT_EQ(widths((1u << 26) + 1), kEmfDamaged);  // together past the coordinates
+    // Regions of rectangles only, all inside the coordinates.
+    EXPECT_EQ(EmfWith(kExtSelectClip, Words32({48, 5, 32, 1, 1, 16, 0, 0, 9, 9, 0, 0, 9, 9})), "");
+    EXPECT_EQ(EmfWith(kExtSelectClip, Words32({48, 5, 32, 1, 1, 16, 0, 0, 9, 9, 0, 0, 1u << 28, 9})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(kExtSelectClip, Words32({48, 5, 32, 2, 1, 16, 0, 0, 9, 9, 0, 0, 9, 9})), kEmfDamaged);
+    // Path points: Bézier points in threes.
+    EXPECT_EQ(EmfWith(56, Concat(Bounds(), Concat(Words32({2, 0, 0, 5, 5}), Bytes{6, 4}))), kEmfDamaged);
+    // Comments: EMF+ records and public comments inside the comment.
+    EXPECT_EQ(EmfWith(kGdiComment, Words32({16, 0x2B464D45u, 0x4001, 12, 0})), "");
+    EXPECT_EQ(EmfWith(kGdiComment, Words32({16, 0x2B464D45u, 0x4001, 16, 0})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(kGdiComment, Words32({16, 0x2B464D45u, 0x4001, 12, 4})), kEmfDamaged);
+    EXPECT_EQ(EmfWith(kGdiComment, Words32({44, 0x43494447u, 0x40000004u, 0, 0, 9, 9, 1, 1, 1, 4, 40})), "");
+    EXPECT_EQ(EmfWith(kGdiComment, Words32({44, 0x43494447u, 0x40000004u, 0, 0, 9, 9, 1, 1, 1, 8, 40})), kEmfDamaged);
+    // The mask of a masked copy is not optional; a blend copies no more
+    // than its bitmap holds.
+    const Bytes dib = PackedDib();
+    Bytes noMask = Concat(BitBltBody(128, kDibHeader, 128 + kDibHeader, kDibBits, {}), Words32({0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(EmfWith(kMaskBlt, Concat(noMask, dib)), kEmfDamaged);
+    auto blend = [&](std::uint32_t cbBits) {
+        Bytes b = Concat(BitBltBody(108, kDibHeader, 108 + kDibHeader, cbBits, {}), Words32({2, 2}));
+        return EmfWith(114, Concat(Concat(b, dib), Bytes(8, 0)));
+    };
+    EXPECT_EQ(blend(kDibBits), "");
+    EXPECT_EQ(blend(kDibBits + 8), kEmfDamaged);
+    // The header's description inside the header.
+    Bytes described = Emf().Finish();
+    Put32(described, 60, 4), Put32(described, 64, 80);
+    EXPECT_EQ(EmfError(described), "Métafichier incorrect : x.emf");
+}
+
 // ---- Windows metafiles ----------------------------------------------------------
 
 // Functions of Windows metafile records used below.
@@ -573,7 +659,10 @@ TEST(WmfCheck, RefusesObjectIndexesOutsideTheTable) {
     EXPECT_EQ(WmfWith(kMetaSelect, {0}, 0), kWmfDamaged);  // a file without objects
     EXPECT_EQ(WmfWith(kMetaFillRegion, {0, 1}), "");
     EXPECT_EQ(WmfWith(kMetaFillRegion, {0, 2}), kWmfDamaged);
-    EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 4096, 4096}), "");
+    // Which two words are the stroke depends on the player: all four are
+    // indexes and strokes.
+    EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 1, 0}), "");
+    EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 4096, 4096}), kWmfDamaged);
     EXPECT_EQ(WmfWith(kMetaFrameRegion, {0, 1, 4097, 1}), kWmfDamaged);
     EXPECT_EQ(WmfWith(kMetaFrameRegion, {1, 3, 1, 1}), kWmfDamaged);
 }
@@ -600,6 +689,23 @@ TEST(WmfCheck, RefusesCountsThatLeaveTheirRecord) {
     EXPECT_EQ(region(2, {2, 0, 5, 0, 10, 2}), kWmfDamaged);
     EXPECT_EQ(region(1, {4, 0, 5, 0, 10, 2}), kWmfDamaged);
     EXPECT_EQ(region(1, {0xFFFF, 0, 5}), kWmfDamaged);
+}
+
+TEST(WmfCheck, AcceptsSoundRecordsOfEveryFunctionAndRefusesTheRest) {
+    EXPECT_EQ(WmfError(metafile_seeds::EveryWmfRecord().Finish()), "");
+    EXPECT_EQ(WmfError(metafile_seeds::EveryWmfRecord().Placeable()), "");
+    // No rule: device-dependent bitmaps whose sizes the player trusts.
+    EXPECT_EQ(WmfWith(0x0922, {0, 0, 0, 0, 0, 0, 0, 2, 2, 0, 1, 1}), kWmfDamaged);  // BITBLT
+    EXPECT_EQ(WmfWith(0x01F9, {3, 0, 0, 2, 2, 1, 1}), kWmfDamaged);                // CREATEPATTERNBRUSH
+    // A stretched copy without its bitmap: the player reads one anyway.
+    EXPECT_EQ(WmfWith(0x0B41, {0x0020, 0x00CC, 2, 2, 0, 0, 2, 2, 0, 0, 0}), kWmfDamaged);
+    EXPECT_EQ(WmfWith(0x02FC, {6, 0, 0, 0}), kWmfDamaged);  // a brush from a pointer
+    EXPECT_EQ(WmfWith(0x0538, {2, 0xFFFF, 1, 0, 0}), kWmfDamaged);  // a negative point count
+    // The palette the player selects is read from the word after the index.
+    EXPECT_EQ(WmfError(Wmf(2).Add(kMetaSetWindowExt, {1, 1}).Add(0x0234, {0}).Add(0x0035, {}).Finish()), kWmfDamaged);
+    EXPECT_EQ(WmfError(Wmf(4).Add(kMetaSetWindowExt, {1, 1}).Add(0x0234, {0}).Add(0x0035, {}).Finish()), "");
+    // A font's face name is copied whole: not past the metafile.
+    EXPECT_EQ(WmfError(Wmf().Add(kMetaSetWindowExt, {1, 1}).Add(0x02FB, Words(9, 0)).Finish()), kWmfDamaged);
 }
 
 TEST(WmfCheck, EmbeddedBitmapsAreWhole) {
