@@ -8,6 +8,7 @@
 
 #include "e2e/wallpaper_fixture.h"
 #include "support/jpeg_writer.h"
+#include "../../fuzz/metafile_seeds.h"
 
 namespace e2e {
 namespace {
@@ -143,6 +144,35 @@ TEST_F(PictureListTest, EveryFormatIsAppliedAtItsNaturalSizeAndUnreadableOnesSay
     EXPECT_EQ(jpegError.rfind(L"Erreur JPEG #", 0), 0u) << std::string(jpegError.begin(), jpegError.end());
     EXPECT_GT(jpegError.size(), wcslen(L"Erreur JPEG #"));
     EXPECT_TRUE(app_.Running());
+}
+
+// Pictures that once killed the program or showed half a picture: each one,
+// as the only picture of the list, is refused at start with the error box,
+// and the program runs on.
+TEST_F(PictureListTest, AHostilePictureAloneInTheListGivesAnErrorBoxAtStartAndTheProgramRunsOn) {
+    const std::vector<std::uint8_t> gradient = metafile_seeds::GradientFillEmf(1u << 22);
+    ASSERT_TRUE(WriteBytes(pictures_ + L"dégradé.emf", std::string(gradient.begin(), gradient.end())));
+    std::uint32_t grain = 7;
+    const test_jpeg::Bytes photo = test_jpeg::EncodeJpeg(320, 240, [&](int x, int y) {
+        grain = grain * 1103515245u + 12345u;
+        return ((x * 255 / 320) << 16) | ((y * 255 / 240) << 8) | (grain >> 24);
+    });
+    const test_jpeg::Bytes cut = test_jpeg::CutWithEndMarker(photo, 0.6);
+    ASSERT_TRUE(WriteBytes(pictures_ + L"coupée.jpg", std::string(cut.begin(), cut.end())));
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* errorStart;
+    };
+    for (const Case& c : {Case{L"dégradé.emf", L"Métafichier incorrect"}, Case{L"coupée.jpg", L"Erreur JPEG #"}}) {
+        WriteList({pictures_ + c.name});
+        PlainSettings(L"2");
+        Start();
+        const std::wstring error = AcceptMessageBox(15000);
+        EXPECT_EQ(error.rfind(c.errorStart, 0), 0u) << std::string(error.begin(), error.end());
+        ::Sleep(500);
+        EXPECT_TRUE(app_.Running()) << std::string(c.name, c.name + wcslen(c.name));
+        app_.Kill();
+    }
 }
 
 }  // namespace
