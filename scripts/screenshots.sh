@@ -149,10 +149,13 @@ drive redraw Shell_TrayWnd '*' >/dev/null || true
 capture 2
 crop desktop 0 0 "$width" "$height"
 
-# The tray menu opens where the pointer is: put it on the icon, in the
-# corner of the virtual desktop's task bar, as a right click would.
-drive cursor $((width - 12)) $((height - 11)) >/dev/null || true
-drive post OrvaneTrayIconWindow '*' 2048 0 0x204 >/dev/null || fail "no tray window"
+# The tray menu opens at the icon, in the corner of the virtual desktop's
+# task bar, as a right click on it would: the icon speaks notification
+# version 4, where the click arrives as WM_CONTEXTMENU with its point in
+# wParam. The pointer stays off the icon, whose tip would cover the menu.
+mx=$((width - 12)) my=$((height - 11))
+drive cursor $((width / 2)) $((height / 2)) >/dev/null || true
+drive post OrvaneTrayIconWindow '*' 2048 $(((my << 16) | mx)) 0x7B >/dev/null || fail "no tray window"
 menu="$(drive menu 10000)" || fail "the tray menu did not open"
 read -r _ X Y R B _ _ <<<"$menu"
 capture 1

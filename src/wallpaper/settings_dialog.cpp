@@ -16,7 +16,7 @@ namespace orvane {
 namespace {
 
 constexpr int kClientWidth = 344, kClientHeight = 427;
-constexpr int kTopBand = 41, kBottomBand = 312;
+constexpr int kTopBand = 41, kBottomBand = 380;
 // No WS_CLIPCHILDREN: group boxes do not paint their inside, the dialog does.
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // close box only
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;

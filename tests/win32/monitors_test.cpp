@@ -1,15 +1,25 @@
 // The per-monitor wallpaper adapter over a stand-in for the shell's desktop
-// wallpaper object: what it lists and what it asks the object to show.
+// wallpaper object: what it lists and what it asks the object to show, and
+// the whole program's changes through it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <cwchar>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "core/picture/bmp_file.h"
+#include "wallpaper/application.h"
+#include "wallpaper/picture_file.h"
 #include "wallpaper/windows_monitors.h"
+#include "win32/file_io.h"
+#include "win32/strings.h"
+#include "win32/test_support.h"
 
 namespace orvane {
 namespace {
@@ -112,6 +122,149 @@ TEST(WindowsMonitors, WithoutTheObjectThereIsNothingToListOrShow) {
     EXPECT_FALSE(none.Available());
     EXPECT_TRUE(none.List().empty());
     EXPECT_FALSE(none.Show({{"x", "y"}}));
+}
+
+// ---- the program over the object ------------------------------------------------------
+
+// The real program's changes with the object standing in for the shell:
+// the primary at the origin, the size of the screen the program measures, a
+// portrait monitor above and to the left of it (listed first), and a small
+// one to its right. Every picture is one colour, stretched.
+class MonitorWallpapersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
+        testing_support::ReportedErrors().clear();
+        folder_ = testing_support::MakeTempFolder(L"orvane-monitors-" + std::to_wstring(::GetTickCount())) + L"\\";
+        const LONG w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+        fake_.screens = {{L"\\\\?\\DISPLAY#PORTRAIT", {-600, -200, 0, 600}, true},
+                         {L"\\\\?\\DISPLAY#MAIN", {0, 0, w, h}, true},
+                         {L"\\\\?\\DISPLAY#RIGHT", {w, 0, w + 640, 480}, true}};
+        app_ = std::make_unique<Application>(false);
+        app_->Main().StartupTimer().SetEnabled(false);
+        app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
+        app_->Desktop().UseActiveDesktop({});
+        app_->Desktop().UseDesktopWallpaper([this] {
+            win::ComPtr<IDesktopWallpaper> p;
+            fake_.AddRef();
+            *p.put() = &fake_;
+            return p;
+        });
+    }
+    void TearDown() override {
+        app_.reset();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
+    }
+
+    // Stored values, then pictures of these colours in the list.
+    void Load(const std::wstring& perScreen, const std::vector<std::uint32_t>& colours) {
+        testing_support::StoreSetting(L"FileName", folder_ + L"piclist.cfg");
+        testing_support::StoreSetting(L"RunAtStartup", L"0");
+        testing_support::StoreSetting(L"Random", L"0");
+        testing_support::StoreSetting(L"Number", L"-1");
+        testing_support::StoreSetting(L"WallPaperMode", L"2");
+        testing_support::StoreSetting(L"Calendar", L"1");
+        testing_support::StoreSetting(L"TransparentIcon", L"0");
+        testing_support::StoreSetting(L"OneWallpaperPerScreen", perScreen);
+        app_->Model().Load();
+        std::vector<std::string> paths;
+        for (std::uint32_t c : colours) {
+            const std::wstring path = folder_ + L"image" + std::to_wstring(paths.size()) + L".bmp";
+            const std::vector<std::uint8_t> bytes = EncodeBmp(Image32(40, 30, c), 24);
+            ASSERT_TRUE(win::ReplaceFileAtomically(path, std::string(bytes.begin(), bytes.end())));
+            paths.push_back(win::Narrow(path));
+        }
+        app_->Model().AddFiles(paths);
+    }
+
+    // A composed file as the program wrote it: its size, and how many of its
+    // pixels are not the colour found most (the picture's; the calendar's).
+    struct Composed {
+        int width = 0, height = 0;
+        std::uint32_t colour = 0;
+        std::size_t others = 0;
+    };
+    Composed Read(const std::wstring& name) {
+        const std::wstring path = folder_ + name;
+        const auto bytes = win::ReadWholeFile(path);
+        if (!bytes) return {};
+        const BmpInfo info = CheckBmp(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
+        const Image32 image = DecodePictureFile(path);
+        std::map<std::uint32_t, std::size_t> counts;
+        for (std::uint32_t p : image.pixels) ++counts[p & 0xFFFFFFu];
+        Composed c{info.width, info.height};
+        for (const auto& [colour, n] : counts)
+            if (n > counts[c.colour]) c.colour = colour;
+        c.others = image.pixels.size() - counts[c.colour];
+        return c;
+    }
+
+    std::wstring folder_;
+    FakeDesktopWallpaper fake_;  // outlives the application that holds it
+    std::unique_ptr<Application> app_;
+};
+
+TEST_F(MonitorWallpapersTest, EachMonitorGetsItsOwnSizedFileTheCalendarOnThePrimaryAndNewNamesEachChange) {
+    Load(L"0", {0xFF2040C0u, 0xFFC04020u});
+    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+
+    app_->Model().ChangeNow();
+    ASSERT_TRUE(testing_support::ReportedErrors().empty());
+    const std::wstring main = folder_ + L"OrvaneWallPaper.bmp";
+    EXPECT_EQ(fake_.set, (std::vector<std::pair<std::wstring, std::wstring>>{
+                             {L"\\\\?\\DISPLAY#PORTRAIT", folder_ + L"OrvaneWallPaper-2a.bmp"},
+                             {L"\\\\?\\DISPLAY#MAIN", main},
+                             {L"\\\\?\\DISPLAY#RIGHT", folder_ + L"OrvaneWallPaper-3a.bmp"}}));
+    EXPECT_EQ(fake_.positions, std::vector<DESKTOP_WALLPAPER_POSITION>{DWPOS_STRETCH});
+    const Composed primary = Read(L"OrvaneWallPaper.bmp"), portrait = Read(L"OrvaneWallPaper-2a.bmp"),
+                   right = Read(L"OrvaneWallPaper-3a.bmp");
+    EXPECT_EQ(std::make_pair(primary.width, primary.height), std::make_pair(w, h));
+    EXPECT_EQ(std::make_pair(portrait.width, portrait.height), std::make_pair(600, 800));
+    EXPECT_EQ(std::make_pair(right.width, right.height), std::make_pair(640, 480));
+    // One picture for all without a picture per screen; the calendar on the primary alone.
+    EXPECT_EQ(portrait.colour, primary.colour);
+    EXPECT_EQ(right.colour, primary.colour);
+    EXPECT_GT(primary.others, 0u);
+    EXPECT_EQ(portrait.others, 0u);
+    EXPECT_EQ(right.others, 0u);
+
+    // The next change gives the others the other letter and removes the old files.
+    fake_.set.clear();
+    app_->Model().ChangeNow();
+    EXPECT_EQ(fake_.set, (std::vector<std::pair<std::wstring, std::wstring>>{
+                             {L"\\\\?\\DISPLAY#PORTRAIT", folder_ + L"OrvaneWallPaper-2b.bmp"},
+                             {L"\\\\?\\DISPLAY#MAIN", main},
+                             {L"\\\\?\\DISPLAY#RIGHT", folder_ + L"OrvaneWallPaper-3b.bmp"}}));
+    EXPECT_FALSE(win::FileExists(folder_ + L"OrvaneWallPaper-2a.bmp"));
+    EXPECT_FALSE(win::FileExists(folder_ + L"OrvaneWallPaper-3a.bmp"));
+    EXPECT_NE(Read(L"OrvaneWallPaper-2b.bmp").colour, portrait.colour);  // the list's next picture
+    EXPECT_TRUE(testing_support::ReportedErrors().empty());
+}
+
+TEST_F(MonitorWallpapersTest, APicturePerScreenGivesEachMonitorADifferentPicture) {
+    Load(L"1", {0xFF2040C0u, 0xFFC04020u, 0xFF20C040u});
+    app_->Model().ChangeNow();
+    ASSERT_TRUE(testing_support::ReportedErrors().empty());
+    const std::set<std::uint32_t> colours{Read(L"OrvaneWallPaper.bmp").colour, Read(L"OrvaneWallPaper-2a.bmp").colour,
+                                          Read(L"OrvaneWallPaper-3a.bmp").colour};
+    EXPECT_EQ(colours, (std::set<std::uint32_t>{0x2040C0u, 0xC04020u, 0x20C040u}));
+}
+
+TEST_F(MonitorWallpapersTest, OneMonitorKeepsTheSingleWallpaperThroughTheRegistry) {
+    fake_.screens.erase(fake_.screens.begin());
+    fake_.screens.pop_back();
+    Load(L"1", {0xFF2040C0u, 0xFFC04020u});
+    app_->Model().ChangeNow();
+    ASSERT_TRUE(testing_support::ReportedErrors().empty());
+    EXPECT_TRUE(fake_.set.empty());
+    EXPECT_TRUE(fake_.positions.empty());
+    wchar_t shown[1024]{};
+    DWORD size = sizeof(shown);
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper", RRF_RT_REG_SZ, nullptr,
+                             shown, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(shown), folder_ + L"OrvaneWallPaper.bmp");
+    EXPECT_EQ(Read(L"OrvaneWallPaper.bmp").width, ::GetSystemMetrics(SM_CXSCREEN));
 }
 
 }  // namespace
