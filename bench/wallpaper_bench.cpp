@@ -6,7 +6,8 @@
 // its own. With --quality it compares the fast path's pictures with
 // today's (full decode, then resample) instead.
 //
-//   wallpaper_bench [--runs N] [--keep] [--dir FOLDER]
+//   wallpaper_bench [--runs N] [--screens] [--keep] [--dir FOLDER]
+//     --screens: only the changes through the composer (every screen)
 //   wallpaper_bench --quality FILE.jpg...
 #include <cstddef>
 #include <cstdio>
@@ -321,6 +322,7 @@ void Info(const std::string& label, double median, double minimum) {
 struct Options {
     int runs = 5;
     bool keep = false;
+    bool screensOnly = false;  // only the figures through the composer
     std::optional<fs::path> dir;
     std::vector<std::string> quality;
 };
@@ -333,13 +335,15 @@ Options ParseOptions(int argc, char** argv) {
             o.runs = std::max(1, std::atoi(argv[++i]));
         } else if (a == "--keep") {
             o.keep = true;
+        } else if (a == "--screens") {
+            o.screensOnly = true;
         } else if (a == "--dir" && i + 1 < argc) {
             o.dir = argv[++i];
         } else if (a == "--quality") {
             while (i + 1 < argc) o.quality.push_back(argv[++i]);
             if (o.quality.empty()) std::exit(2);
         } else {
-            std::fprintf(stderr, "usage: %s [--runs N] [--keep] [--dir FOLDER]\n       %s --quality FILE.jpg...\n",
+            std::fprintf(stderr, "usage: %s [--runs N] [--screens] [--keep] [--dir FOLDER]\n       %s --quality FILE.jpg...\n",
                          argv[0], argv[0]);
             std::exit(2);
         }
@@ -574,6 +578,11 @@ int main(int argc, char** argv) {
             const fs::path path = dir / pictures[i]->file;
             WriteTestJpeg(path, *pictures[i]);
             std::printf("  %-66s %.1f MB\n", pictures[i]->name, fs::file_size(path) / 1e6);
+        }
+        if (options.screensOnly) {
+            ScreenFigures(dir, options.runs);
+            if (!options.keep && !options.dir) fs::remove_all(dir);
+            return 0;
         }
         const std::string self = fs::read_symlink("/proc/self/exe").string();
         constexpr int kCaseCount = static_cast<int>(sizeof kCases / sizeof kCases[0]);
