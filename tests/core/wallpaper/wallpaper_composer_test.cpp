@@ -149,6 +149,16 @@ TEST(ScreenWallpaper, SeveralScreensShareOneDecodeOfTheLargestTheyNeed) {
     // A screen it was not made for, larger: decoded again rather than enlarged.
     ComposeScreenWallpaper(once, Screen(WallpaperMode::Stretched, 600, 300), nullptr);
     EXPECT_EQ(p.asked.size(), 2u);
+
+    // Two monitors of one size and a smaller one, asked for in any order:
+    // each gets the whole picture though the decode is handed out.
+    p.asked.clear();
+    const PictureSource twins = DecodeOnceForScreens(p.Source(), WallpaperMode::Stretched, {{400, 300}, {200, 100}, {400, 300}});
+    for (auto [w, h] : {std::pair{400, 300}, std::pair{400, 300}, std::pair{200, 100}}) {
+        const Image32 bitmap = ComposeScreenWallpaper(twins, Screen(WallpaperMode::Stretched, w, h), nullptr);
+        EXPECT_TRUE(bitmap.pixels == Resample(Resample(p.whole, 400, 300), w, h).pixels) << w;
+    }
+    EXPECT_EQ(p.asked.size(), 1u);
 }
 
 }  // namespace
