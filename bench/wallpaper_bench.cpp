@@ -365,6 +365,10 @@ orvane::PictureSource JpegSource(const std::vector<std::uint8_t>& file, orvane::
                                         threads);
     };
     source.decodeWhole = [&file, threads] { return orvane::DecodeJpeg(file.data(), file.size(), threads); };
+    source.decodeWithinRoom = [&file, info, threads](int w, int h, std::size_t spareWords) {
+        return orvane::DecodeJpegToSize(file.data(), file.size(), std::min(w, info.width), std::min(h, info.height),
+                                        threads, spareWords);
+    };
     return source;
 }
 

@@ -510,7 +510,7 @@ bool UseSecondThread(DecodeThreads threads, const Session& s) {
 
 // Decodes the prepared session through the resampler (which may keep the
 // size) into the upright picture.
-Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads) {
+Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads, std::size_t spareWords) {
     Image32 out;
     const RowResampler resampler(s.width, s.height, storedWidth, storedHeight);
     // One thread drains the ring after every batch: a batch past what a
@@ -554,7 +554,7 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
                     }
                 } join{ring, decoder};
                 // The picture's memory is set up while the decoder runs.
-                UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
+                UprightRows upright(out, storedWidth, storedHeight, s.orientation, spareWords);
                 Consumer consumer(resampler, upright);
                 int decoded = 0;
                 while (!consumer.Finished()) {
@@ -576,7 +576,7 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
         }
     }
     // Room for the bitmap file's headers, should the picture become one.
-    UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
+    UprightRows upright(out, storedWidth, storedHeight, s.orientation, spareWords);
     if (s.width == storedWidth && s.height == storedHeight) {
         RowRing direct(upright);
         const Failure failure = DecodeRows(s, direct);
@@ -596,7 +596,7 @@ Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeThreads thr
     Session s;
     const Failure failure = Prepare(s, data, size, Target{});
     if (failure != Failure::None) Throw(s, failure);
-    return Run(s, s.width, s.height, threads);
+    return Run(s, s.width, s.height, threads, kBmpInPlaceSpareWords);
 }
 
 Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size) {
@@ -604,6 +604,11 @@ Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 }
 
 Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height, DecodeThreads threads) {
+    return DecodeJpegToSize(data, size, width, height, threads, kBmpInPlaceSpareWords);
+}
+
+Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height, DecodeThreads threads,
+                         std::size_t spareWords) {
     if (width <= 0 || height <= 0) return Image32();
     if (!PictureSizeAcceptable(width, height)) throw Error("Image trop grande");
     // The orientation is only known from the file: the target is turned
@@ -613,7 +618,7 @@ Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, 
     const Target target = OrientationSwapsAxes(orientation) ? Target{height, width} : Target{width, height};
     const Failure failure = Prepare(s, data, size, target);
     if (failure != Failure::None) Throw(s, failure);
-    return Run(s, target.width, target.height, threads);
+    return Run(s, target.width, target.height, threads, spareWords);
 }
 
 Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height) {

@@ -114,8 +114,46 @@ Image32 Banded(const Image32& shown, int x, int y, int width, int height, std::u
     return b;
 }
 
+// `picture`, whose capacity holds width x height pixels, grown into a
+// bitmap of that size with its top-left corner at (x, y) inside it and bands
+// of the background around it. Rows move from the last up: each lands at or
+// past where it was, beyond the rows still to move, and its bands beside it
+// cover only rows already moved.
+Image32 GrownInPlace(Image32&& picture, int x, int y, int width, int height, std::uint32_t background) {
+    const std::size_t w = static_cast<std::size_t>(width), pw = static_cast<std::size_t>(picture.width);
+    std::vector<std::uint32_t>& p = picture.pixels;
+    p.resize(w * static_cast<std::size_t>(height));
+    std::uint32_t* px = p.data();
+    std::fill(px + (static_cast<std::size_t>(y) + picture.height) * w, px + p.size(), background);
+    for (int row = picture.height - 1; row >= 0; --row) {
+        std::uint32_t* to = px + (static_cast<std::size_t>(y) + row) * w;
+        std::memmove(to + x, px + row * pw, pw * 4);
+        std::fill(to, to + x, background);
+        std::fill(to + x + pw, to + w, background);
+    }
+    std::fill(px, px + static_cast<std::size_t>(y) * w, background);
+    picture.width = width;
+    picture.height = height;
+    return std::move(picture);
+}
+
 Image32 Scaled(const PictureSource& picture, const Placement& place, int screenWidth, int screenHeight,
                std::uint32_t background) {
+    const bool inside = place.x >= 0 && place.y >= 0 && place.x + place.width <= screenWidth &&
+                        place.y + place.height <= screenHeight;
+    if (inside && picture.decodeWithinRoom && place.width <= picture.width && place.height <= picture.height &&
+        (place.width < screenWidth || place.height < screenHeight)) {
+        const std::size_t room = static_cast<std::size_t>(screenWidth) * static_cast<std::size_t>(screenHeight) -
+                                 static_cast<std::size_t>(place.width) * static_cast<std::size_t>(place.height) +
+                                 kBmpInPlaceSpareWords;
+        Image32 decoded = picture.decodeWithinRoom(place.width, place.height, room);
+        if (decoded.empty()) ThrowNoPicture();
+        if (decoded.width == place.width && decoded.height == place.height &&
+            decoded.pixels.capacity() >= decoded.pixels.size() + room - kBmpInPlaceSpareWords)
+            return GrownInPlace(std::move(decoded), place.x, place.y, screenWidth, screenHeight, background);
+        return Banded(ResampleRegion(decoded, place.width, place.height, 0, 0, place.width, place.height), place.x,
+                      place.y, screenWidth, screenHeight, background);
+    }
     Image32 decoded = DecodeFor(picture, place.width, place.height);
     // The visible part of the picture scaled to its placed size; where the
     // screen is larger (fit), bands around it. A decode already at that
@@ -230,6 +268,7 @@ PictureSource DecodeOnceForScreens(const PictureSource& picture, WallpaperMode m
     }
     auto shared = std::make_shared<SharedDecode>();
     PictureSource once = picture;
+    once.decodeWithinRoom = nullptr;  // every decode goes through the shared one
     once.decodeWithin = [picture, shared, requests, boundWidth, boundHeight](int maxWidth, int maxHeight) {
         const int w = std::min(maxWidth, picture.width), h = std::min(maxHeight, picture.height);
         if (w > boundWidth || h > boundHeight) return picture.decodeWithin(maxWidth, maxHeight);
