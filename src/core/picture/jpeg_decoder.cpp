@@ -71,9 +71,11 @@ constexpr int kWakeRows = 4 * kBatchRows;
 static_assert(kWakeRows <= kMinSlackRows + kBatchRows, "the consumer would wait for rows the ring cannot hold");
 static_assert(kWakeRows % kBatchRows == 0 && kMinSlackRows % kBatchRows == 0);
 
-// Below this many decoded pixels a second thread costs more to start than
-// it saves.
-constexpr std::int64_t kThreadMinPixels = 1 << 18;
+// Below this many decoded pixels a second thread costs more than it saves:
+// its start, the handovers and the copy out of the ring, where one thread
+// decodes a picture wanted at its decoded size straight into place. A
+// 1920 x 1080 picture (2 MP) decoded faster on one thread in every run.
+constexpr std::int64_t kThreadMinPixels = 1 << 22;
 
 enum class Failure { None, Library, TooManyScans, TooLarge, Exception };
 
@@ -321,14 +323,19 @@ public:
     RowRing(int width, int rows, Consumer* consumer)
         : width_(static_cast<std::size_t>(width)), rows_(rows), consumer_(consumer),
           pixels_(width_ * static_cast<std::size_t>(rows), 0) {}
+    // No ring: the decoder writes each row where the picture keeps it, on
+    // its own thread (a decode at the size wanted has nothing to resample).
+    explicit RowRing(UprightRows& direct) : width_(0), rows_(0), consumer_(nullptr), direct_(&direct) {}
 
     int Rows() const { return rows_; }
-    std::uint32_t* Row(int j) { return &pixels_[static_cast<std::size_t>(j % rows_) * width_]; }
+    std::uint32_t* Row(int j) {
+        return direct_ ? direct_->Row(j) : &pixels_[static_cast<std::size_t>(j % rows_) * width_];
+    }
 
     // Decoder: may rows up to `end` (excluded) be written? False once the
     // consumer has stopped.
     bool WaitForRoom(int end) {
-        if (consumer_) return true;  // drained after each batch: the ring is sized for it
+        if (consumer_ || direct_) return true;  // drained after each batch: the ring is sized for it
         std::unique_lock lock(mutex_);
         roomWanted_ = end;
         roomChanged_.wait(lock, [&] { return stopped_ || end <= released_ + rows_; });
@@ -339,6 +346,10 @@ public:
     // Decoder: rows before `end` are written. May throw with one thread
     // (the consumer's own errors).
     void Publish(int end) {
+        if (direct_) {
+            for (; published_ < end; ++published_) direct_->Done(published_);
+            return;
+        }
         if (consumer_) {
             consumer_->Drain(*this, end);
             return;
@@ -354,7 +365,7 @@ public:
 
     // Decoder: no more rows will come.
     void Finish() {
-        if (consumer_) return;
+        if (consumer_ || direct_) return;
         {
             std::lock_guard lock(mutex_);
             finished_ = true;
@@ -400,6 +411,8 @@ private:
     std::size_t width_;
     int rows_;
     Consumer* consumer_;
+    UprightRows* direct_ = nullptr;
+    int published_ = 0;
     std::vector<std::uint32_t> pixels_;
     std::mutex mutex_;
     std::condition_variable rowsChanged_, roomChanged_;
@@ -497,7 +510,7 @@ bool UseSecondThread(DecodeThreads threads, const Session& s) {
 
 // Decodes the prepared session through the resampler (which may keep the
 // size) into the upright picture.
-Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads) {
+Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads, std::size_t spareWords) {
     Image32 out;
     const RowResampler resampler(s.width, s.height, storedWidth, storedHeight);
     // One thread drains the ring after every batch: a batch past what a
@@ -541,7 +554,7 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
                     }
                 } join{ring, decoder};
                 // The picture's memory is set up while the decoder runs.
-                UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
+                UprightRows upright(out, storedWidth, storedHeight, s.orientation, spareWords);
                 Consumer consumer(resampler, upright);
                 int decoded = 0;
                 while (!consumer.Finished()) {
@@ -563,7 +576,13 @@ Image32 Run(Session& s, int storedWidth, int storedHeight, DecodeThreads threads
         }
     }
     // Room for the bitmap file's headers, should the picture become one.
-    UprightRows upright(out, storedWidth, storedHeight, s.orientation, kBmpInPlaceSpareWords);
+    UprightRows upright(out, storedWidth, storedHeight, s.orientation, spareWords);
+    if (s.width == storedWidth && s.height == storedHeight) {
+        RowRing direct(upright);
+        const Failure failure = DecodeRows(s, direct);
+        if (failure != Failure::None) Throw(s, failure);
+        return out;
+    }
     Consumer consumer(resampler, upright);
     RowRing ring(s.width, ringRows, &consumer);
     const Failure failure = DecodeRows(s, ring);
@@ -577,7 +596,7 @@ Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeThreads thr
     Session s;
     const Failure failure = Prepare(s, data, size, Target{});
     if (failure != Failure::None) Throw(s, failure);
-    return Run(s, s.width, s.height, threads);
+    return Run(s, s.width, s.height, threads, kBmpInPlaceSpareWords);
 }
 
 Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size) {
@@ -585,6 +604,11 @@ Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size) {
 }
 
 Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height, DecodeThreads threads) {
+    return DecodeJpegToSize(data, size, width, height, threads, kBmpInPlaceSpareWords);
+}
+
+Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height, DecodeThreads threads,
+                         std::size_t spareWords) {
     if (width <= 0 || height <= 0) return Image32();
     if (!PictureSizeAcceptable(width, height)) throw Error("Image trop grande");
     // The orientation is only known from the file: the target is turned
@@ -594,7 +618,7 @@ Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, 
     const Target target = OrientationSwapsAxes(orientation) ? Target{height, width} : Target{width, height};
     const Failure failure = Prepare(s, data, size, target);
     if (failure != Failure::None) Throw(s, failure);
-    return Run(s, target.width, target.height, threads);
+    return Run(s, target.width, target.height, threads, spareWords);
 }
 
 Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height) {

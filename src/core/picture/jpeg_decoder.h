@@ -56,4 +56,10 @@ enum class DecodeThreads { Automatic, One, Two };
 Image32 DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeThreads threads);
 Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height, DecodeThreads threads);
 
+// DecodeJpegToSize with `spareWords` pixels of capacity past the picture's
+// (the others keep kBmpInPlaceSpareWords): room to grow it into a larger
+// bitmap where it lies, without a second one.
+Image32 DecodeJpegToSize(const std::uint8_t* data, std::size_t size, int width, int height, DecodeThreads threads,
+                         std::size_t spareWords);
+
 }  // namespace orvane

@@ -392,6 +392,8 @@ Image32 Resample(const Image32& source, int width, int height) {
     Image32 out;
     out.width = width;
     out.height = height;
+    // Room for a bitmap file's headers, should the picture become one.
+    out.pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) + kBmpInPlaceSpareWords);
     out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     std::vector<std::uint32_t> scratch(resampler.ScratchPixels(), 0);
     std::vector<const std::uint32_t*> rows(resampler.MaxSourceRows());

@@ -2,6 +2,7 @@
 // The wallpaper bitmap of one screen, from a picture that is decoded on
 // demand: at the size the mode needs and no larger, so that a photo of many
 // megapixels costs about the same in every scaled mode.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +24,10 @@ struct PictureSource {
     std::function<Image32(int maxWidth, int maxHeight)> decodeWithin;
     // The whole picture at its own size.
     std::function<Image32()> decodeWhole;
+    // Optional: decodeWithin's picture with `spareWords` pixels of capacity
+    // past its own, so that a fitted picture grows into its screen's bitmap
+    // where it was decoded.
+    std::function<Image32(int maxWidth, int maxHeight, std::size_t spareWords)> decodeWithinRoom;
 };
 
 // The picture file `path` through the files service; `header` is what an

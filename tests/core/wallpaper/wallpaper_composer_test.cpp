@@ -136,6 +136,30 @@ TEST(ScreenWallpaper, ExtremePicturesAndBadScreensGiveAnErrorOrAWallpaperNeverAC
 namespace orvane {
 namespace {
 
+TEST(ScreenWallpaper, FitGrownWhereItWasDecodedIsTheSameBitmap) {
+    FakePicture wide = Bands(300, 100, {{100, kGreen}, {200, kBlue}});
+    FakePicture tall = Bands(90, 200, {{30, kGreen}, {60, kBlue}});
+    for (FakePicture* p : {&wide, &tall}) {
+        PictureSource roomy = p->Source();
+        int roomyDecodes = 0;
+        roomy.decodeWithinRoom = [p, &roomyDecodes](int mw, int mh, std::size_t spare) {
+            ++roomyDecodes;
+            const Image32 made = Resample(p->whole, std::min(mw, p->whole.width), std::min(mh, p->whole.height));
+            Image32 out;
+            out.width = made.width, out.height = made.height;
+            out.pixels.reserve(made.pixels.size() + spare);
+            out.pixels.assign(made.pixels.begin(), made.pixels.end());
+            return out;
+        };
+        for (auto [w, h] : {std::pair{97, 61}, std::pair{64, 130}}) {
+            const Image32 grown = ComposeScreenWallpaper(roomy, Screen(WallpaperMode::Fit, w, h), nullptr);
+            const Image32 pasted = ComposeScreenWallpaper(p->Source(), Screen(WallpaperMode::Fit, w, h), nullptr);
+            EXPECT_TRUE(grown.pixels == pasted.pixels) << p->whole.width << " on " << w << " x " << h;
+        }
+        EXPECT_EQ(roomyDecodes, 2);
+    }
+}
+
 TEST(ScreenWallpaper, SeveralScreensShareOneDecodeOfTheLargestTheyNeed) {
     FakePicture p = Bands(800, 400, {{400, kGreen}, {400, kBlue}});
     const PictureSource once = DecodeOnceForScreens(p.Source(), WallpaperMode::Stretched, {{200, 100}, {400, 300}});
@@ -149,6 +173,16 @@ TEST(ScreenWallpaper, SeveralScreensShareOneDecodeOfTheLargestTheyNeed) {
     // A screen it was not made for, larger: decoded again rather than enlarged.
     ComposeScreenWallpaper(once, Screen(WallpaperMode::Stretched, 600, 300), nullptr);
     EXPECT_EQ(p.asked.size(), 2u);
+
+    // Two monitors of one size and a smaller one, asked for in any order:
+    // each gets the whole picture though the decode is handed out.
+    p.asked.clear();
+    const PictureSource twins = DecodeOnceForScreens(p.Source(), WallpaperMode::Stretched, {{400, 300}, {200, 100}, {400, 300}});
+    for (auto [w, h] : {std::pair{400, 300}, std::pair{400, 300}, std::pair{200, 100}}) {
+        const Image32 bitmap = ComposeScreenWallpaper(twins, Screen(WallpaperMode::Stretched, w, h), nullptr);
+        EXPECT_TRUE(bitmap.pixels == Resample(Resample(p.whole, 400, 300), w, h).pixels) << w;
+    }
+    EXPECT_EQ(p.asked.size(), 1u);
 }
 
 }  // namespace
