@@ -7,14 +7,14 @@
 #include "explorer_fix/system_error.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    mendrel::MendrelWindow::InstallErrorHandler();
-    mendrel::MendrelWindow window;
+    win::UiContext ui(mendrel::kErrorTitle, &mendrel::MendrelWindow::ReportAndEnd);
+    mendrel::MendrelWindow window(ui);
     try {
         window.Load();
     } catch (const std::exception& e) {
         // The start-up catches nothing of its own: the error ends the program
         // before the window is shown.
-        win::ShowErrorBox(nullptr, mendrel::ErrorBoxText(e));
+        ui.ShowErrorBox(nullptr, mendrel::ErrorBoxText(e));
         return 1;
     }
     window.Show();

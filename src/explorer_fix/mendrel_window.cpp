@@ -59,15 +59,6 @@ MendrelWindow* OwnWindow(HWND owner) {
     return pid == ::GetCurrentProcessId() ? dynamic_cast<MendrelWindow*>(win::Window::FromHandle(root)) : nullptr;
 }
 
-void ReportAndEnd(HWND owner, const std::exception& e) {
-    if (MendrelWindow* window = OwnWindow(owner)) {
-        window->EndAfterError(ErrorBoxText(e));
-        return;
-    }
-    win::ShowErrorBox(owner, ErrorBoxText(e));
-    ::PostQuitMessage(1);
-}
-
 }  // namespace
 
 bool ProcessIsElevated() {
@@ -89,24 +80,29 @@ std::uint64_t TotalPhysicalMemory() {
     return old.dwTotalPhys;
 }
 
-MendrelWindow::MendrelWindow()
-    : memory_(&TotalPhysicalMemory),
+MendrelWindow::MendrelWindow(win::UiContext& ui)
+    : win::Window(ui),
+      memory_(&TotalPhysicalMemory),
       elevated_(&ProcessIsElevated),
       opener_(&ShellOpen),
       onClosed_([this] { ::PostQuitMessage(exitCode_); }) {}
 
 MendrelWindow::~MendrelWindow() = default;
 
-void MendrelWindow::InstallErrorHandler() {
-    win::SetApplicationTitle(kErrorTitle);
-    win::SetErrorHandler(&ReportAndEnd);
+void MendrelWindow::ReportAndEnd(win::UiContext& ui, HWND owner, const std::exception& e) {
+    if (MendrelWindow* window = OwnWindow(owner)) {
+        window->EndAfterError(ErrorBoxText(e));
+        return;
+    }
+    ui.ShowErrorBox(owner, ErrorBoxText(e));
+    ::PostQuitMessage(1);
 }
 
 void MendrelWindow::EndAfterError(const std::wstring& boxText) {
     // Set before the box: the window may be closed while the box is open,
     // and its unload then already ends the program with this code.
     exitCode_ = 1;
-    win::ShowErrorBox(hwnd(), boxText);
+    Ui().ShowErrorBox(hwnd(), boxText);
     if (hwnd())
         ::DestroyWindow(hwnd());  // its unload ends the program
     else

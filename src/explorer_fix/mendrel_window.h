@@ -1,7 +1,7 @@
 #pragma once
 // The utility's one window: three texts, four buttons and two hidden lists.
 // Each button's work runs to its end in its click handler; errors are not
-// caught there: they reach the error handler set by InstallErrorHandler,
+// caught there: they reach the program's error handler, ReportAndEnd,
 // which shows the number and description and ends the program.
 #include <windows.h>
 
@@ -52,7 +52,7 @@ public:
     using ElevationSource = std::function<bool()>;
     using Opener = std::function<void(HWND owner, const std::wstring& path)>;
 
-    MendrelWindow();
+    explicit MendrelWindow(win::UiContext& ui);
     ~MendrelWindow() override;
 
     // Creates the window hidden with its controls and shows the options'
@@ -77,8 +77,9 @@ public:
     // The registry access object, made on first use and kept for the run.
     RegistryAccess& Registry();
 
-    // Shows the error box (number and description) and ends the program.
-    static void InstallErrorHandler();
+    // The utility's error handler: shows the error box (number and
+    // description) and ends the program.
+    static void ReportAndEnd(win::UiContext& ui, HWND owner, const std::exception& e);
     // Shows the error box and ends the program with exit code 1.
     void EndAfterError(const std::wstring& boxText);
 

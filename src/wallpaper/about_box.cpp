@@ -49,7 +49,7 @@ struct AboutBox::Impl {
     win::DpiLayout layout;
 };
 
-AboutBox::AboutBox() : impl_(std::make_unique<Impl>()) {}
+AboutBox::AboutBox(win::UiContext& ui) : win::Window(ui), impl_(std::make_unique<Impl>()) {}
 AboutBox::~AboutBox() = default;
 
 void AboutBox::Create(HWND owner) {
@@ -73,7 +73,7 @@ void AboutBox::Create(HWND owner) {
     ::SendMessageW(impl_->text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     const int okTop = kMemoHeight + (kClientHeight - kMemoHeight - kOkHeight) / 2;
-    impl_->okButton.Create(hwnd(), Scale((kClientWidth - kOkWidth) / 2), Scale(okTop), Scale(kOkWidth),
+    impl_->okButton.Create(Ui(), hwnd(), Scale((kClientWidth - kOkWidth) / 2), Scale(okTop), Scale(kOkWidth),
                                Scale(kOkHeight), L"OK", {},
                                kAboutOkId);
     impl_->okButton.SetFont(font);
@@ -81,7 +81,7 @@ void AboutBox::Create(HWND owner) {
     win::CenterOnScreen(hwnd());
 }
 
-int AboutBox::ShowModal() { return win::RunModal(hwnd(), owner_); }
+int AboutBox::ShowModal() { return Ui().RunModal(hwnd(), owner_); }
 
 bool AboutBox::Visible() const { return hwnd() && ::IsWindowVisible(hwnd()) != FALSE; }
 
@@ -90,7 +90,7 @@ void AboutBox::BringToFront() {
     ::SetForegroundWindow(hwnd());
 }
 
-void AboutBox::OnOkClicked() { win::EndModal(hwnd(), IDCANCEL); }
+void AboutBox::OnOkClicked() { Ui().EndModal(hwnd(), IDCANCEL); }
 
 LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {

@@ -20,7 +20,7 @@ std::wstring AboutText();
 
 class AboutBox : public win::Window {
 public:
-    AboutBox();
+    explicit AboutBox(win::UiContext& ui);
     ~AboutBox() override;
     // Creates the box hidden, owned by `owner` (the main window).
     void Create(HWND owner);

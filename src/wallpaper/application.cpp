@@ -4,11 +4,13 @@
 
 namespace orvane {
 
-Application::Application(bool showAfterStart)
-    : model_(WallpaperModel::Services{store_, files_, desktop_, clock_, timers_, *this}),
-      preview_(model_),
-      settings_(model_),
-      main_(model_, MainWindow::Companions{preview_, settings_, about_}) {
+Application::Application(win::UiContext& ui, bool showAfterStart)
+    : timers_(ui),
+      model_(WallpaperModel::Services{store_, files_, desktop_, clock_, timers_, *this}),
+      preview_(ui, model_),
+      settings_(ui, model_),
+      about_(ui),
+      main_(ui, model_, MainWindow::Companions{preview_, settings_, about_}) {
     timers_.onTick = [this](ModelTimer timer) { model_.OnTimer(timer); };
     main_.Create(showAfterStart);
     preview_.Create();
@@ -17,6 +19,6 @@ Application::Application(bool showAfterStart)
     main_.StartInTray();
 }
 
-void Application::Report(const std::exception& error) { win::ReportError(main_.MessageOwner(), error); }
+void Application::Report(const std::exception& error) { main_.Ui().ReportError(main_.MessageOwner(), error); }
 
 }  // namespace orvane

@@ -19,7 +19,8 @@ namespace orvane {
 
 class Application : private ErrorReporter {
 public:
-    explicit Application(bool showAfterStart);
+    // `ui` is the program's context, given to every window; it outlives them.
+    Application(win::UiContext& ui, bool showAfterStart);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 

@@ -56,7 +56,7 @@ constexpr WPARAM kAnyButton = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
 
 }  // namespace
 
-DragHandle::DragHandle() = default;
+DragHandle::DragHandle(win::UiContext& ui) : win::Window(ui) {}
 
 DragHandle::~DragHandle() {
     if (!::IsRectEmpty(&feedback_)) EraseFeedback();

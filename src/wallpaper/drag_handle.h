@@ -39,7 +39,7 @@ public:
 
 class DragHandle : public win::Window {
 public:
-    DragHandle();
+    explicit DragHandle(win::UiContext& ui);
     ~DragHandle() override;
 
     // Creates the window, 24 x 24, disabled and hidden, inside `home`: a child

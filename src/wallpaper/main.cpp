@@ -28,13 +28,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win::ComApartment com;  // the Active Desktop object needs COM on this thread
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&icc);
-    win::SetApplicationTitle(L"Orvane Wallpaper Changer");
+    win::UiContext ui(L"Orvane Wallpaper Changer");
 
     std::unique_ptr<orvane::Application> application;
     try {
-        application = std::make_unique<orvane::Application>(argc > 1);
+        application = std::make_unique<orvane::Application>(ui, argc > 1);
     } catch (const std::exception& e) {
-        win::ReportError(nullptr, e);
+        ui.ReportError(nullptr, e);
         return 1;
     }
 

@@ -35,8 +35,9 @@ constexpr UINT kStartupDelayMs = 300;
 
 }  // namespace
 
-MainWindow::MainWindow(WallpaperModel& model, Companions companions)
-    : model_(model), companions_(companions), startupTimer_(kStartupTimerId, kStartupDelayMs, true) {
+MainWindow::MainWindow(win::UiContext& ui, WallpaperModel& model, Companions companions)
+    : win::Window(ui), model_(model), companions_(companions),
+      startupTimer_(kStartupTimerId, kStartupDelayMs, true) {
     model_.AddObserver(*this);
 }
 
@@ -66,7 +67,7 @@ void MainWindow::Create(bool showAfterStart) {
     ::ChangeWindowMessageFilterEx(hwnd(), ShowRequestMessage(), MSGFLT_ALLOW, nullptr);
     // Unlocking the session is a moment the date may have moved on.
     sessionNotifications_ = ::WTSRegisterSessionNotification(hwnd(), NOTIFY_FOR_THIS_SESSION) != FALSE;
-    tray_ = std::make_unique<TrayIcon>(hwnd());
+    tray_ = std::make_unique<TrayIcon>(Ui(), hwnd());
     tray_->onDoubleClick = [this] { OnTrayDoubleClick(); };
     tray_->onCommand = [this](int command) { OnTrayCommand(command); };
     companions_.preview.onClosed = [this] { OnPreviewClosed(); };
@@ -80,7 +81,7 @@ void MainWindow::CreateControls() {
     using win::Scale;
     auto button = [&](win::FlatButton& b, int x, int y, int w, int h, const wchar_t* caption, const wchar_t* hint,
                       void (MainWindow::*handler)()) {
-        b.Create(hwnd(), Scale(x), Scale(y), Scale(w), Scale(h), caption, hint);
+        b.Create(Ui(), hwnd(), Scale(x), Scale(y), Scale(w), Scale(h), caption, hint);
         b.SetFont(font);
         b.OnClick = [this, handler] { (this->*handler)(); };
     };
@@ -250,7 +251,7 @@ void MainWindow::OnChangeFinished() {
 void MainWindow::OnStartupTick() {
     startupTimer_.SetEnabled(false);
     if (model_.Start() == WallpaperModel::StartResult::NoPictures) {
-        ::MessageBoxW(MessageOwner(), L"Il n'y a pas d'image. Configurez le logiciel", win::ApplicationTitle().c_str(),
+        ::MessageBoxW(MessageOwner(), L"Il n'y a pas d'image. Configurez le logiciel", Ui().Title().c_str(),
                       MB_OK);
         ShowMainWindow();
     }
@@ -419,7 +420,7 @@ void MainWindow::QuitProgram() {
     try {
         model_.Quit();
     } catch (const std::exception& e) {
-        win::ReportError(MessageOwner(), e);
+        Ui().ReportError(MessageOwner(), e);
     }
     // Open modal windows see WM_QUIT in their loops and end as cancelled.
     ::PostQuitMessage(0);

@@ -34,7 +34,7 @@ public:
         AboutBox& about;
     };
 
-    MainWindow(WallpaperModel& model, Companions companions);
+    MainWindow(win::UiContext& ui, WallpaperModel& model, Companions companions);
     ~MainWindow() override;
 
     // Creates the window hidden, with its controls. With `showAfterStart`

@@ -10,7 +10,7 @@ UINT_PTR IdOf(ModelTimer timer) { return static_cast<UINT_PTR>(timer) + 1; }
 
 }  // namespace
 
-WindowTimers::WindowTimers() {
+WindowTimers::WindowTimers(win::UiContext& ui) : win::Window(ui) {
     win::WindowClassSpec windowClass{L"OrvaneModelTimers"};
     windowClass.background = nullptr;
     CreateWindowOfClass(windowClass, 0, 0, L"", 0, 0, 0, 0, HWND_MESSAGE);

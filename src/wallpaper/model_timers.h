@@ -11,7 +11,7 @@ namespace orvane {
 
 class WindowTimers : public Timers, private win::Window {
 public:
-    WindowTimers();
+    explicit WindowTimers(win::UiContext& ui);
     void Start(ModelTimer timer, std::uint32_t milliseconds) override;
     void Stop(ModelTimer timer) override;
     bool Running(ModelTimer timer) const;

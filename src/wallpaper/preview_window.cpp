@@ -138,7 +138,7 @@ struct PreviewWindow::Impl {
     bool inSizeMove = false;
     SIZE lastClient{-1, -1};
 
-    Impl() {
+    explicit Impl(win::UiContext& ui) : handle(ui) {
         lastFont.lfHeight = -11;
         lastFont.lfWeight = FW_NORMAL;
         lastFont.lfCharSet = DEFAULT_CHARSET;
@@ -154,7 +154,8 @@ struct PreviewWindow::Impl {
     }
 };
 
-PreviewWindow::PreviewWindow(WallpaperModel& model) : model_(model), impl_(std::make_unique<Impl>()) {
+PreviewWindow::PreviewWindow(win::UiContext& ui, WallpaperModel& model)
+    : win::Window(ui), model_(model), impl_(std::make_unique<Impl>(ui)) {
     chooseFont = &RunFontDialog;
     chooseColour = [this](HWND owner, COLORREF& colour) { return RunColorDialog(owner, colour, impl_->customColours); };
     model_.AddObserver(*this);

@@ -43,7 +43,7 @@ public:
     };
 
     // Registers with the model as an observer until destroyed.
-    explicit PreviewWindow(WallpaperModel& model);
+    PreviewWindow(win::UiContext& ui, WallpaperModel& model);
     ~PreviewWindow() override;
 
     // Creates the window (class "TPreview"), hidden.

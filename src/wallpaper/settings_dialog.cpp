@@ -46,7 +46,8 @@ struct SettingsDialog::Impl {
     bool activeInProgram = false;
 };
 
-SettingsDialog::SettingsDialog(WallpaperModel& model) : model_(model), impl_(std::make_unique<Impl>()) {
+SettingsDialog::SettingsDialog(win::UiContext& ui, WallpaperModel& model)
+    : win::Window(ui), model_(model), impl_(std::make_unique<Impl>()) {
     model_.AddObserver(*this);
 }
 
@@ -133,10 +134,10 @@ void SettingsDialog::CreateControls() {
     make(L"BUTTON", L"Une image par écran", check, 24, 346, 160, 17, kOneWallpaperPerScreenBox);
 
     using win::Scale;
-    impl_->okButton.Create(hwnd(), Scale(92), Scale(387), Scale(73), Scale(33), L"ok", {}, kOkButton);
+    impl_->okButton.Create(Ui(), hwnd(), Scale(92), Scale(387), Scale(73), Scale(33), L"ok", {}, kOkButton);
     impl_->okButton.SetFont(font);
     impl_->okButton.OnClick = [this] { OnOkClicked(); };
-    impl_->cancelButton.Create(hwnd(), Scale(180), Scale(387), Scale(73), Scale(33), L"Annuler", {}, kCancelButton);
+    impl_->cancelButton.Create(Ui(), hwnd(), Scale(180), Scale(387), Scale(73), Scale(33), L"Annuler", {}, kCancelButton);
     impl_->cancelButton.SetFont(font);
     impl_->cancelButton.OnClick = [this] { OnCancelClicked(); };
 
@@ -151,7 +152,7 @@ void SettingsDialog::CreateControls() {
 
 int SettingsDialog::ShowModal() {
     impl_->activeInProgram = false;
-    const int result = win::RunModal(hwnd(), owner_);
+    const int result = Ui().RunModal(hwnd(), owner_);
     impl_->activeInProgram = false;
     return result;
 }
@@ -221,8 +222,8 @@ ParamControlState SettingsDialog::ReadControls() const {
     return c;
 }
 
-void SettingsDialog::OnOkClicked() { win::EndModal(hwnd(), 1); }
-void SettingsDialog::OnCancelClicked() { win::EndModal(hwnd(), 2); }
+void SettingsDialog::OnOkClicked() { Ui().EndModal(hwnd(), 1); }
+void SettingsDialog::OnCancelClicked() { Ui().EndModal(hwnd(), 2); }
 
 void SettingsDialog::OnActivatedInProgram() {
     const int position = PositionForMode(model_.Settings().WallPaperMode);

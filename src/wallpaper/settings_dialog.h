@@ -42,7 +42,7 @@ enum SettingsControlId : int {
 
 class SettingsDialog : public win::Window, private WallpaperModel::Observer {
 public:
-    explicit SettingsDialog(WallpaperModel& model);
+    SettingsDialog(win::UiContext& ui, WallpaperModel& model);
     ~SettingsDialog() override;
 
     // Creates the dialog hidden, owned by `owner` (the main window).

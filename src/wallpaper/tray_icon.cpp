@@ -69,7 +69,7 @@ HICON LoadTrayIcon(int resourceId, LPCWSTR fallback, int size) {
 // commands, the task bar's re-creation and the display's changes.
 class TrayWindow : public win::Window {
 public:
-    explicit TrayWindow(TrayIcon::Impl& impl) : impl_(impl) {}
+    TrayWindow(win::UiContext& ui, TrayIcon::Impl& impl) : win::Window(ui), impl_(impl) {}
     void CreateHidden() {
         win::WindowClassSpec windowClass{kTrayWindowClass};
         windowClass.background = nullptr;
@@ -89,7 +89,7 @@ private:
 struct TrayIcon::Impl {
     TrayIcon& self;
     HWND owner;
-    TrayWindow window{*this};
+    TrayWindow window;
     win::Icon icons[2];
     int iconSize = 0;
     int index = 0;
@@ -105,7 +105,7 @@ struct TrayIcon::Impl {
     UINT taskbarCreated = 0;
     HWND focusBeforeDeactivation = nullptr;
 
-    Impl(TrayIcon& s, HWND o) : self(s), owner(o) {}
+    Impl(TrayIcon& s, win::UiContext& ui, HWND o) : self(s), owner(o), window(ui, *this) {}
 
     NOTIFYICONDATAW Record() const {
         NOTIFYICONDATAW data{};
@@ -116,7 +116,7 @@ struct TrayIcon::Impl {
         data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
         data.uCallbackMessage = kTrayCallbackMessage;
         data.hIcon = icons[ClampIconIndex(index, 2)].get();
-        const std::wstring& tip = win::ApplicationTitle();
+        const std::wstring& tip = window.Ui().Title();
         const std::size_t length = std::min(tip.size(), std::size(data.szTip) - 1);
         std::copy_n(tip.data(), length, data.szTip);
         return data;
@@ -231,7 +231,7 @@ struct TrayIcon::Impl {
             case WM_SIZE: {
                 const LRESULT r = ::DefSubclassProc(hwnd, msg, wp, lp);
                 if (wp == SIZE_MINIMIZED) {
-                    win::Guarded(nullptr, [&] {
+                    impl->window.Ui().Guarded(nullptr, [&] {
                         impl->self.HideToTray();
                         if (!impl->visible) impl->self.SetIconVisible(true);
                     });
@@ -242,7 +242,7 @@ struct TrayIcon::Impl {
             // scale changed: the icon follows the notification area's DPI.
             case WM_DPICHANGED: {
                 const LRESULT r = ::DefSubclassProc(hwnd, msg, wp, lp);
-                win::Guarded(nullptr, [&] { impl->OnDisplayChanged(impl->IconDpi()); });
+                impl->window.Ui().Guarded(nullptr, [&] { impl->OnDisplayChanged(impl->IconDpi()); });
                 return r;
             }
             case WM_SHOWWINDOW:
@@ -306,7 +306,7 @@ LRESULT TrayWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-TrayIcon::TrayIcon(HWND owner) : impl_(std::make_unique<Impl>(*this, owner)) {
+TrayIcon::TrayIcon(win::UiContext& ui, HWND owner) : impl_(std::make_unique<Impl>(*this, ui, owner)) {
     notify = [](DWORD message, NOTIFYICONDATAW& data) { return ::Shell_NotifyIconW(message, &data) != FALSE; };
     impl_->taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     impl_->window.CreateHidden();

@@ -9,6 +9,10 @@
 #include <memory>
 #include <string>
 
+namespace win {
+class UiContext;
+}
+
 namespace orvane {
 
 // The hidden window that receives the icon's notifications, found by class.
@@ -25,8 +29,9 @@ class TrayWindow;
 class TrayIcon {
 public:
     // `owner` is the program's main window: it is hidden to the tray when
-    // minimised and brought forward when shown.
-    explicit TrayIcon(HWND owner);
+    // minimised and brought forward when shown. The icon's tip is the
+    // title of `ui`, which its window reports errors to.
+    TrayIcon(win::UiContext& ui, HWND owner);
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;

@@ -60,9 +60,10 @@ FlatButton::~FlatButton() {
     }
 }
 
-void FlatButton::Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption,
+void FlatButton::Create(UiContext& ui, HWND parent, int x, int y, int width, int height, const std::wstring& caption,
                         const std::wstring& hint, int id) {
     if (id == IDOK || id == IDCANCEL) throw std::logic_error("a flat button never takes the id of Enter or Escape");
+    ui_ = &ui;
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     hwnd_ = ::CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, x, y,
                               width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
@@ -173,7 +174,8 @@ LRESULT CALLBACK FlatButton::ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
             // as a double click: it is a press all the same.
             if (HIWORD(wp) == BN_CLICKED || HIWORD(wp) == BN_DOUBLECLICKED)
                 if (FlatButton* button = FromChild(hwnd, reinterpret_cast<HWND>(lp))) {
-                    if (button->Enabled() && button->OnClick) Guarded(hwnd, [&] { button->OnClick(); });
+                    if (button->Enabled() && button->OnClick)
+                        button->ui_->Guarded(hwnd, [&] { button->OnClick(); });
                     return 0;
                 }
             break;

@@ -13,6 +13,8 @@
 
 namespace win {
 
+class UiContext;
+
 class FlatButton {
 public:
     FlatButton() = default;
@@ -24,7 +26,8 @@ public:
     // `id` is never IDOK or IDCANCEL, the commands of Enter and Escape.
     // Creating the first flat button of `parent` makes it (and its
     // ancestors) a control parent, and has it draw and click its buttons.
-    void Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption,
+    // What a click throws is reported to `ui`.
+    void Create(UiContext& ui, HWND parent, int x, int y, int width, int height, const std::wstring& caption,
                 const std::wstring& hint = {}, int id = 0);
 
     HWND hwnd() const { return hwnd_; }
@@ -43,6 +46,7 @@ private:
     void Draw(const DRAWITEMSTRUCT& item) const;
     void SetHot(bool hot);
 
+    UiContext* ui_ = nullptr;
     HWND hwnd_ = nullptr;
     bool hot_ = false;
     bool tracking_ = false;

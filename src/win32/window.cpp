@@ -1,7 +1,7 @@
 #include "win32/window.h"
 
-#include <map>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "win32/strings.h"
@@ -12,26 +12,7 @@ namespace {
 
 const wchar_t kThisProp[] = L"orvane.window";
 
-std::wstring& TitleStorage() {
-    static std::wstring title = L"Orvane Wallpaper Changer";
-    return title;
-}
-
-void DefaultErrorHandler(HWND owner, const std::exception& e) {
-    ShowErrorBox(owner, Widen(e.what()));
-}
-
-ErrorHandler g_errorHandler = &DefaultErrorHandler;
-bool g_errorBoxOpen = false;
-
-struct ModalState {
-    bool running = false;
-    int result = 0;
-};
-std::map<HWND, ModalState>& Modals() {
-    static std::map<HWND, ModalState> m;
-    return m;
-}
+void ShowErrorText(UiContext& ui, HWND owner, const std::exception& e) { ui.ShowErrorBox(owner, Widen(e.what())); }
 
 }  // namespace
 
@@ -88,9 +69,9 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         result = self->HandleMessage(msg, wp, lp);
     } catch (const std::exception& e) {
-        ReportError(hwnd, e);
+        self->Ui().ReportError(hwnd, e);
     } catch (...) {
-        ReportUnknownError(hwnd);
+        self->Ui().ReportUnknownError(hwnd);
     }
     if (msg == WM_NCDESTROY) {
         ::RemovePropW(hwnd, kThisProp);
@@ -100,33 +81,31 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return result;
 }
 
-void SetApplicationTitle(const std::wstring& title) { TitleStorage() = title; }
-const std::wstring& ApplicationTitle() { return TitleStorage(); }
+UiContext::UiContext(std::wstring title, ErrorHandler handler)
+    : title_(std::move(title)), handler_(handler ? handler : &ShowErrorText) {}
 
-void SetErrorHandler(ErrorHandler handler) { g_errorHandler = handler ? handler : &DefaultErrorHandler; }
-
-void ReportError(HWND owner, const std::exception& e) noexcept {
+void UiContext::ReportError(HWND owner, const std::exception& e) noexcept {
     try {
-        g_errorHandler(owner, e);
+        handler_(*this, owner, e);
     } catch (...) {
     }
 }
 
-void ReportUnknownError(HWND owner) noexcept {
+void UiContext::ReportUnknownError(HWND owner) noexcept {
     try {
         ShowErrorBox(owner, L"Erreur inattendue");
     } catch (...) {
     }
 }
 
-bool ShowErrorBox(HWND owner, const std::wstring& text) {
-    if (g_errorBoxOpen) return false;
-    g_errorBoxOpen = true;
+bool UiContext::ShowErrorBox(HWND owner, const std::wstring& text) {
+    if (errorBoxOpen_) return false;
+    errorBoxOpen_ = true;
     // Owned by a visible window only: a hidden owner would hide the box too.
     HWND visibleOwner = (owner && ::IsWindowVisible(::GetAncestor(owner, GA_ROOT))) ? ::GetAncestor(owner, GA_ROOT)
                                                                                      : nullptr;
-    ::MessageBoxW(visibleOwner, text.c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
-    g_errorBoxOpen = false;
+    ::MessageBoxW(visibleOwner, text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+    errorBoxOpen_ = false;
     return true;
 }
 
@@ -154,8 +133,8 @@ OtherWindowsDisabled::~OtherWindowsDisabled() {
         if (::IsWindow(h)) ::EnableWindow(h, TRUE);
 }
 
-int RunModal(HWND dialog, HWND owner) {
-    auto& state = Modals()[dialog];
+int UiContext::RunModal(HWND dialog, HWND owner) {
+    auto& state = modals_[dialog];
     state.running = true;
     state.result = 0;
 
@@ -168,12 +147,12 @@ int RunModal(HWND dialog, HWND owner) {
         ::ShowWindow(dialog, SW_SHOW);
         ::SetForegroundWindow(dialog);
         MSG msg;
-        while (Modals()[dialog].running) {
+        while (modals_[dialog].running) {
             const BOOL r = ::GetMessageW(&msg, nullptr, 0, 0);
             if (r == 0) {
                 ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave the outer loop too
-                Modals()[dialog].running = false;
-                Modals()[dialog].result = IDCANCEL;
+                modals_[dialog].running = false;
+                modals_[dialog].result = IDCANCEL;
                 break;
             }
             if (r == -1) break;
@@ -185,14 +164,14 @@ int RunModal(HWND dialog, HWND owner) {
     }
     // Hide after re-enabling the owner so that activation returns to it.
     if (::IsWindow(dialog)) ::ShowWindow(dialog, SW_HIDE);
-    const int result = Modals()[dialog].result;
-    Modals().erase(dialog);
+    const int result = modals_[dialog].result;
+    modals_.erase(dialog);
     return result;
 }
 
-void EndModal(HWND dialog, int result) {
-    auto it = Modals().find(dialog);
-    if (it == Modals().end()) {
+void UiContext::EndModal(HWND dialog, int result) {
+    auto it = modals_.find(dialog);
+    if (it == modals_.end()) {
         ::ShowWindow(dialog, SW_HIDE);
         return;
     }
@@ -201,9 +180,9 @@ void EndModal(HWND dialog, int result) {
     ::PostMessageW(dialog, WM_NULL, 0, 0);  // wake the nested loop
 }
 
-bool IsModalRunning(HWND dialog) {
-    auto it = Modals().find(dialog);
-    return it != Modals().end() && it->second.running;
+bool UiContext::IsModalRunning(HWND dialog) const {
+    auto it = modals_.find(dialog);
+    return it != modals_.end() && it->second.running;
 }
 
 void CenterOnScreen(HWND hwnd) {

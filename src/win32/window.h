@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,19 @@ struct WindowClassSpec {
     HCURSOR cursor = nullptr;  // nullptr: the arrow
 };
 
+class UiContext;
+
 class Window {
 public:
-    Window() = default;
+    // `ui` is the program's context the window reports its errors to; it
+    // outlives the window.
+    explicit Window(UiContext& ui) : ui_(&ui) {}
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
     virtual ~Window();
 
     HWND hwnd() const { return hwnd_; }
+    UiContext& Ui() const { return *ui_; }
 
     // The Window object that owns hwnd, or nullptr for foreign windows.
     static Window* FromHandle(HWND hwnd);
@@ -45,37 +51,67 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    UiContext* ui_;
     HWND hwnd_ = nullptr;
 };
 
-// ---- errors at the dispatch boundary --------------------------------------
+// What the windows of one program share, made by its entry (or a test's
+// set-up) and given to each of them: the title of its message boxes, what
+// becomes of an error caught at a dispatch boundary, whether an error box is
+// open, and the modal loops running.
+class UiContext {
+public:
+    // What to do with an exception caught at a dispatch boundary.
+    using ErrorHandler = void (*)(UiContext& ui, HWND owner, const std::exception& e);
 
-// Title of the standard message boxes ("Orvane Wallpaper Changer").
-void SetApplicationTitle(const std::wstring& title);
-const std::wstring& ApplicationTitle();
+    // Without a handler, errors show the error box (stop icon, `title`, the
+    // error's text).
+    explicit UiContext(std::wstring title, ErrorHandler handler = nullptr);
+    UiContext(const UiContext&) = delete;
+    UiContext& operator=(const UiContext&) = delete;
 
-// What to do with an exception caught at a dispatch boundary. The default
-// shows the error box (stop icon, application title, the error's text).
-using ErrorHandler = void (*)(HWND owner, const std::exception& e);
-void SetErrorHandler(ErrorHandler handler);
-void ReportError(HWND owner, const std::exception& e) noexcept;
-void ReportUnknownError(HWND owner) noexcept;
+    // Title of the standard message boxes ("Orvane Wallpaper Changer").
+    const std::wstring& Title() const { return title_; }
 
-// The standard error box. While one is open another error is not stacked on
-// it (timers keep ticking inside its modal loop); returns false then.
-bool ShowErrorBox(HWND owner, const std::wstring& text);
+    // ---- errors at the dispatch boundary ----
+    void ReportError(HWND owner, const std::exception& e) noexcept;
+    void ReportUnknownError(HWND owner) noexcept;
 
-// Runs `f` and reports anything it throws; for callbacks outside Window.
-template <typename F>
-void Guarded(HWND owner, F&& f) noexcept {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        ReportError(owner, e);
-    } catch (...) {
-        ReportUnknownError(owner);
+    // The standard error box. While one is open another error is not stacked
+    // on it (timers keep ticking inside its modal loop); returns false then.
+    bool ShowErrorBox(HWND owner, const std::wstring& text);
+
+    // Runs `f` and reports anything it throws; for callbacks outside Window.
+    template <typename F>
+    void Guarded(HWND owner, F&& f) noexcept {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            ReportError(owner, e);
+        } catch (...) {
+            ReportUnknownError(owner);
+        }
     }
-}
+
+    // ---- modal windows ----
+    // Shows `dialog` modally: disables the other top-level windows of the
+    // thread, runs a nested message loop (timers and the tray keep working)
+    // until EndModal, then re-enables them. Returns the modal result.
+    int RunModal(HWND dialog, HWND owner);
+    void EndModal(HWND dialog, int result);
+    bool IsModalRunning(HWND dialog) const;
+
+private:
+    struct ModalState {
+        bool running = false;
+        int result = 0;
+    };
+
+    std::wstring title_;
+    ErrorHandler handler_;
+    bool errorBoxOpen_ = false;
+    std::map<HWND, ModalState> modals_;
+};
 
 // ---- modal windows ----------------------------------------------------------
 
@@ -94,13 +130,6 @@ public:
 private:
     std::vector<HWND> disabled_;
 };
-
-// Shows `dialog` modally: disables the other top-level windows of the thread,
-// runs a nested message loop (timers and the tray keep working) until
-// EndModal, then re-enables them. Returns the modal result.
-int RunModal(HWND dialog, HWND owner);
-void EndModal(HWND dialog, int result);
-bool IsModalRunning(HWND dialog);
 
 // Centres a top-level window on the primary screen's work area.
 void CenterOnScreen(HWND hwnd);

@@ -21,6 +21,7 @@ struct Received {
 // A window that records the mouse messages it receives.
 class Recorder : public win::Window {
 public:
+    Recorder() : win::Window(testing_support::TestUi()) {}
     void CreateTop(int w, int h) {
         CreateWindowOfClass(win::WindowClassSpec{L"DragTestRecorder"}, 0, WS_OVERLAPPEDWINDOW, L"drag test", 100, 100,
                             w, h, nullptr);
@@ -75,7 +76,7 @@ protected:
 
     Recorder parent;
     HWND control = nullptr;
-    DragHandle handle;
+    DragHandle handle{testing_support::TestUi()};
     int dragEnds = 0;
 };
 

@@ -54,7 +54,7 @@ void Key(UINT vk) {
 
 TEST(FlatButtonKeyboard, TabReachesTheMainWindowsButtonsInReadingOrderAndSpacePressesTheFocusedOne) {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
-    auto app = std::make_unique<Application>(false);
+    auto app = std::make_unique<Application>(testing_support::TestUi(), false);
     app->Main().StartupTimer().SetEnabled(false);
     MainWindow& main = app->Main();
     main.ShowMainWindow();
@@ -116,9 +116,9 @@ protected:
 
 TEST_F(FlatButtonTest, IsAPushButtonNamedByItsCaptionAndAltWithItsLetterPressesIt) {
     int firstPresses = 0, secondPresses = 0;
-    first_->Create(parent_, 10, 10, 80, 30, L"&Essai", L"Un essai");
+    first_->Create(testing_support::TestUi(), parent_, 10, 10, 80, 30, L"&Essai", L"Un essai");
     first_->OnClick = [&] { ++firstPresses; };
-    second_->Create(parent_, 100, 10, 80, 30, L"Autre");
+    second_->Create(testing_support::TestUi(), parent_, 100, 10, 80, 30, L"Autre");
     second_->OnClick = [&] { ++secondPresses; };
 
     wchar_t cls[32]{};
@@ -158,7 +158,7 @@ TEST_F(FlatButtonTest, IsAPushButtonNamedByItsCaptionAndAltWithItsLetterPressesI
 
 TEST_F(FlatButtonTest, AnErrorInItsHandlerIsReportedAndTheButtonGoesOn) {
     int presses = 0;
-    first_->Create(parent_, 10, 10, 80, 30, L"Essai");
+    first_->Create(testing_support::TestUi(), parent_, 10, 10, 80, 30, L"Essai");
     first_->OnClick = [&] {
         if (++presses == 1) throw std::runtime_error("Fichier introuvable");
     };

@@ -171,7 +171,7 @@ protected:
         folder_ = MakeTempFolder(L"orvane-main-" + std::to_wstring(::GetTickCount()) + L"-" +
                                  std::to_wstring(++serial_)) +
                   L"\\";
-        app_ = std::make_unique<Application>(false);
+        app_ = std::make_unique<Application>(testing_support::TestUi(), false);
         Main().StartupTimer().SetEnabled(false);  // the tests run the start-up step themselves
         app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
         app_->Desktop().UseActiveDesktop({});  // the registry path unless a test gives one
@@ -513,7 +513,7 @@ TEST_F(MainWindowTest, AnEmptyListSaysSoInABoxAndThenShowsTheWindow) {
     });
     StartUp();
     ASSERT_TRUE(seen.found);
-    EXPECT_EQ(seen.title, win::ApplicationTitle());
+    EXPECT_EQ(seen.title, Main().Ui().Title());
     EXPECT_EQ(seen.text, L"Il n'y a pas d'image. Configurez le logiciel");
     EXPECT_FALSE(seen.mainVisible);  // the box comes first
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));

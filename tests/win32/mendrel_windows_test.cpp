@@ -499,7 +499,7 @@ protected:
     OptionState options;
     int closings = 0;
     std::vector<std::pair<HWND, std::wstring>> opened;
-    mendrel::MendrelWindow window;  // last: it is destroyed before what its callbacks use
+    mendrel::MendrelWindow window{testing_support::TestUi()};  // last: it is destroyed before what its callbacks use
 };
 
 TEST_F(MendrelWindowTest, TextsFontTabOrderAndNothingHidden) {
@@ -599,7 +599,7 @@ TEST(MendrelWindowShield, SwitchesShowTheShieldOnlyWhenNotElevated) {
     ASSERT_TRUE(hook);
     for (const bool elevated : {false, true}) {
         g_shields.clear();
-        mendrel::MendrelWindow window;
+        mendrel::MendrelWindow window(testing_support::TestUi());
         window.SetMemorySource([] { return 512ull << 20; });
         window.SetElevationSource([elevated] { return elevated; });
         window.SetOnClosed([] {});

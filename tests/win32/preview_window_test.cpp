@@ -120,7 +120,7 @@ protected:
     }
 
     fakes::ModelRig rig_;
-    PreviewWindow preview_{rig_.model};  // after the model, which it outlives not
+    PreviewWindow preview_{testing_support::TestUi(), rig_.model};  // after the model, which it outlives not
     int closes_ = 0;
 };
 

@@ -53,7 +53,7 @@ protected:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
         folder_ = MakeTempFolder(L"orvane-param-" + std::to_wstring(::GetTickCount())) + L"\\";
-        app_ = std::make_unique<Application>(false);
+        app_ = std::make_unique<Application>(testing_support::TestUi(), false);
         app_->Main().StartupTimer().SetEnabled(false);
         StoreSetting(L"FileName", folder_ + L"piclist.cfg");
         for (const auto& [name, value] : {std::pair<const wchar_t*, const wchar_t*>{L"RunAtStartup", L"0"},

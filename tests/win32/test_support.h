@@ -7,8 +7,15 @@
 #include <string>
 #include <vector>
 
+namespace win {
+class UiContext;
+}
+
 namespace testing_support {
 
+// The test program's context for the windows under test: the wallpaper
+// changer's title, and errors recorded in ReportedErrors.
+win::UiContext& TestUi();
 std::vector<std::wstring>& ReportedErrors();
 
 // Runs the thread's message queue for `ms` milliseconds (timers, posted messages).

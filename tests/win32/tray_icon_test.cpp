@@ -117,7 +117,7 @@ protected:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
         ReportedErrors().clear();
         folder_ = MakeTempFolder(L"orvane-tray-" + std::to_wstring(::GetTickCount())) + L"\\";
-        app_ = std::make_unique<Application>(false);
+        app_ = std::make_unique<Application>(testing_support::TestUi(), false);
         app_->Main().StartupTimer().SetEnabled(false);
         app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
         app_->Desktop().UseActiveDesktop({});

@@ -17,6 +17,13 @@ std::vector<std::wstring>& ReportedErrors() {
     return errors;
 }
 
+win::UiContext& TestUi() {
+    static win::UiContext ui(L"Orvane Wallpaper Changer", [](win::UiContext&, HWND, const std::exception& e) {
+        ReportedErrors().push_back(win::Widen(e.what()));
+    });
+    return ui;
+}
+
 void PumpMessages(DWORD ms) {
     const DWORD end = ::GetTickCount() + ms;
     MSG msg;
@@ -95,10 +102,6 @@ int main(int argc, char** argv) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&icc);
-    win::SetApplicationTitle(L"Orvane Wallpaper Changer");
-    win::SetErrorHandler([](HWND, const std::exception& e) {
-        testing_support::ReportedErrors().push_back(win::Widen(e.what()));
-    });
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     ::CoUninitialize();
