@@ -140,7 +140,7 @@ protected:
         fake_.screens = {{L"\\\\?\\DISPLAY#PORTRAIT", {-600, -200, 0, 600}, true},
                          {L"\\\\?\\DISPLAY#MAIN", {0, 0, w, h}, true},
                          {L"\\\\?\\DISPLAY#RIGHT", {w, 0, w + 640, 480}, true}};
-        app_ = std::make_unique<Application>(false);
+        app_ = std::make_unique<Application>(testing_support::TestUi(), false);
         app_->Main().StartupTimer().SetEnabled(false);
         app_->Desktop().SetWallpaperPath(folder_ + L"OrvaneWallPaper.bmp");
         app_->Desktop().UseActiveDesktop({});
