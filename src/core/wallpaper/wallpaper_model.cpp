@@ -12,7 +12,6 @@
 #include "core/wallpaper/picture_chooser.h"
 #include "core/wallpaper/picture_list.h"
 #include "core/wallpaper/placement.h"
-#include "core/picture/resample.h"
 
 namespace orvane {
 
