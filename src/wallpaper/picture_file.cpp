@@ -216,7 +216,7 @@ Image32 DecodePictureFile(const std::wstring& path) {
 }
 
 Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxHeight, int& width, int& height,
-                                std::uint32_t& topLeft) {
+                                std::uint32_t& topLeft, std::size_t spareWords) {
     if (DecoderForExtension(win::Narrow(ExtensionOf(path))) == PictureDecoder::Jpeg) {
         try {
             const FileData file = ReadPictureFile(path);
@@ -226,7 +226,10 @@ Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxH
             const int w = std::min(info.width, std::max(maxWidth, 1)), h = std::min(info.height, std::max(maxHeight, 1));
             const bool whole = w == info.width && h == info.height;
             // JPEG pixels come out opaque already.
-            Image32 image = whole ? DecodeJpeg(file.data(), file.size()) : DecodeJpegToSize(file.data(), file.size(), w, h);
+            Image32 image = whole ? DecodeJpeg(file.data(), file.size())
+                            : spareWords ? DecodeJpegToSize(file.data(), file.size(), w, h, DecodeThreads::Automatic,
+                                                            spareWords)
+                                         : DecodeJpegToSize(file.data(), file.size(), w, h);
             // The colours taken from the picture are those of its own pixel,
             // not of the reduced copy's average of a block.
             topLeft = whole ? image.at(0, 0) : DecodeJpegTopLeftPixel(file.data(), file.size());

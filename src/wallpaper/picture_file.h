@@ -19,9 +19,10 @@ Image32 DecodePictureFile(const std::wstring& path);
 // limit is shrunk to it, the others stay. A JPEG larger than the limits is
 // decoded at a reduced scale straight to that size, never at its own. The
 // picture's own size and its top-left pixel (0xAARRGGBB, upright) come back
-// in the last three arguments. The same errors as DecodePictureFile.
+// in the next three arguments. A JPEG decoded to a size keeps capacity for
+// `spareWords` more pixels. The same errors as DecodePictureFile.
 Image32 DecodePictureFileWithin(const std::wstring& path, int maxWidth, int maxHeight, int& width, int& height,
-                                std::uint32_t& topLeft);
+                                std::uint32_t& topLeft, std::size_t spareWords = 0);
 
 // Nothing at all under that name: a missing file, or a folder chain or
 // drive that is not there. A folder, or a file that cannot be looked at, is

@@ -71,6 +71,12 @@ Image32 WindowsPictureFiles::DecodeWithin(const std::string& path, int maxWidth,
                                    header.topLeft);
 }
 
+Image32 WindowsPictureFiles::DecodeWithinRoom(const std::string& path, int maxWidth, int maxHeight,
+                                              PictureHeader& header, std::size_t spareWords) {
+    return DecodePictureFileWithin(win::Widen(path), maxWidth, maxHeight, header.width, header.height,
+                                   header.topLeft, spareWords);
+}
+
 std::optional<std::string> WindowsPictureFiles::ReadWholeFile(const std::string& path) {
     return win::ReadWholeFile(win::Widen(path));
 }

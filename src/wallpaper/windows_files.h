@@ -25,6 +25,8 @@ public:
     std::vector<std::string> FindMatching(const std::string& folder, const std::string& pattern) override;
     Image32 Decode(const std::string& path) override;
     Image32 DecodeWithin(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header) override;
+    Image32 DecodeWithinRoom(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header,
+                             std::size_t spareWords) override;
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, std::string_view bytes) override;
     // piclist.cfg beside the program, or in the user's roaming application

@@ -208,14 +208,20 @@ PictureSource WallpaperModel::SourceFor(const std::string& path, std::uint32_t& 
         source.height = current_.height;
         topLeft = current_.topLeft;
     }
-    source.decodeWithin = [this, path, current, &topLeft](int maxWidth, int maxHeight) {
-        if (current && (CurrentPixelsAreWhole() || (current_.pixels.width == std::min(current_.width, maxWidth) &&
-                                                    current_.pixels.height == std::min(current_.height, maxHeight))))
-            return CopyForBitmap(current_.pixels);
+    const auto keptFits = [this, current](int maxWidth, int maxHeight) {
+        return current && (CurrentPixelsAreWhole() || (current_.pixels.width == std::min(current_.width, maxWidth) &&
+                                                       current_.pixels.height == std::min(current_.height, maxHeight)));
+    };
+    // With room, the decode can grow into the screen's bitmap in place (fit).
+    source.decodeWithinRoom = [this, path, keptFits, &topLeft](int maxWidth, int maxHeight, std::size_t spareWords) {
+        if (keptFits(maxWidth, maxHeight)) return CopyForBitmap(current_.pixels);
         PictureFiles::PictureHeader header;
-        Image32 decoded = sys_.files.DecodeWithin(path, maxWidth, maxHeight, header);
+        Image32 decoded = sys_.files.DecodeWithinRoom(path, maxWidth, maxHeight, header, spareWords);
         topLeft = header.topLeft;
         return decoded;
+    };
+    source.decodeWithin = [room = source.decodeWithinRoom](int maxWidth, int maxHeight) {
+        return room(maxWidth, maxHeight, 0);
     };
     source.decodeWhole = [this, path, current, &topLeft] {
         if (current && CurrentPixelsAreWhole()) return CopyForBitmap(current_.pixels);

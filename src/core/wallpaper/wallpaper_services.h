@@ -2,6 +2,7 @@
 // What the wallpaper model needs from the system, as a few small interfaces.
 // The Windows side implements them (src/wallpaper/windows_*.h); the tests
 // give fakes. Paths are UTF-8 here; the Windows side turns them into UTF-16.
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -51,6 +52,14 @@ public:
     // scale while decoding does so, and never holds the picture at its own
     // size when it is larger.
     virtual Image32 DecodeWithin(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header) = 0;
+    // DecodeWithin with capacity for `spareWords` more pixels past the
+    // picture's, where the decoder can leave it there (a JPEG decoded to a
+    // size): a fitted picture then grows into its screen's bitmap in place.
+    // With no spare words it is DecodeWithin.
+    virtual Image32 DecodeWithinRoom(const std::string& path, int maxWidth, int maxHeight, PictureHeader& header,
+                                     std::size_t spareWords) {
+        return DecodeWithin(path, maxWidth, maxHeight, header);
+    }
 
     // The list file.
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
