@@ -143,6 +143,7 @@ protected:
     }
     void Command(int id) { ::PostMessageW(tray_->Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
     std::vector<NotifyRecord>& Records() { return shell_.records; }
+    DWORD LastMessage() { return Records().empty() ? 0 : Records().back().message; }
     // The start-up load of these values; what is stored afterwards was saved.
     void Load() {
         const std::pair<const wchar_t*, std::wstring> stored[] = {
@@ -228,8 +229,7 @@ TEST_F(TrayTest, DoubleClickAndTheKeyboardsSelectShowTheMainWindowAndRefreshTheI
     for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}) Notify(m);
     PumpMessages(::GetDoubleClickTime() + 200);
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
-    ASSERT_FALSE(Records().empty());
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(LastMessage(), static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(clicks, 0);  // the double click swallows the single ones
 
     ::ShowWindow(Main().hwnd(), SW_HIDE);
@@ -237,8 +237,7 @@ TEST_F(TrayTest, DoubleClickAndTheKeyboardsSelectShowTheMainWindowAndRefreshTheI
     Notify(NIN_KEYSELECT);
     PumpMessages(100);
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
-    ASSERT_FALSE(Records().empty());
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(LastMessage(), static_cast<DWORD>(NIM_MODIFY));
 }
 
 TEST_F(TrayTest, ALeftClickAloneDoesNothingButItsEvent) {
@@ -380,8 +379,7 @@ TEST_F(TrayTest, TheHiddenWindowRefusesToCloseAndNeverBlocksLogOff) {
 TEST_F(TrayTest, TheIconGoesAwayWithTheProgram) {
     Records().clear();
     app_.reset();
-    ASSERT_FALSE(Records().empty());
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_DELETE));
+    ASSERT_EQ(LastMessage(), static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(Records().back().data.uID, 1u);
 }
 
@@ -392,8 +390,7 @@ TEST_F(TrayTest, AboutBoxLayoutAndText) {
     EXPECT_EQ(Text(about), L"Orvane WallPaper Changer");
     RECT rc{};
     ::GetClientRect(about, &rc);
-    EXPECT_EQ(rc.right, 421);
-    EXPECT_EQ(rc.bottom, 258);
+    EXPECT_EQ(std::make_pair(rc.right, rc.bottom), std::make_pair(421L, 258L));
     const LONG style = ::GetWindowLongW(about, GWL_STYLE);
     EXPECT_TRUE(style & WS_SYSMENU);
     EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
@@ -413,10 +410,8 @@ TEST_F(TrayTest, AboutBoxLayoutAndText) {
     RECT memoRect{}, okRect{};
     ::GetWindowRect(memo, &memoRect);
     ::GetWindowRect(ok, &okRect);
-    EXPECT_EQ(memoRect.right - memoRect.left, 417);
-    EXPECT_EQ(memoRect.bottom - memoRect.top, 193);
-    EXPECT_EQ(okRect.right - okRect.left, 100);
-    EXPECT_EQ(okRect.bottom - okRect.top, 41);
+    EXPECT_EQ(std::make_pair(memoRect.right - memoRect.left, memoRect.bottom - memoRect.top), std::make_pair(417L, 193L));
+    EXPECT_EQ(std::make_pair(okRect.right - okRect.left, okRect.bottom - okRect.top), std::make_pair(100L, 41L));
     // Centred under the memo.
     EXPECT_LE(std::abs((okRect.left + okRect.right) - (memoRect.left + memoRect.right)), 1);
     EXPECT_GE(okRect.top, memoRect.bottom);
