@@ -184,15 +184,12 @@ TEST_F(MonitorWallpapersTest, EachMonitorGetsItsOwnSizedFileTheCalendarOnThePrim
     EXPECT_EQ(fake_.positions, std::vector<DESKTOP_WALLPAPER_POSITION>{DWPOS_STRETCH});
     const Composed primary = Read(L"OrvaneWallPaper.bmp"), portrait = Read(L"OrvaneWallPaper-2a.bmp"),
                    right = Read(L"OrvaneWallPaper-3a.bmp");
-    EXPECT_EQ(std::make_pair(primary.width, primary.height), std::make_pair(w, h));
-    EXPECT_EQ(std::make_pair(portrait.width, portrait.height), std::make_pair(600, 800));
-    EXPECT_EQ(std::make_pair(right.width, right.height), std::make_pair(640, 480));
+    EXPECT_EQ((std::vector<std::pair<int, int>>{{primary.width, primary.height}, {portrait.width, portrait.height},
+                                                {right.width, right.height}}),
+              (std::vector<std::pair<int, int>>{{w, h}, {600, 800}, {640, 480}}));
     // One picture for all without a picture per screen; the calendar on the primary alone.
-    EXPECT_EQ(portrait.colour, primary.colour);
-    EXPECT_EQ(right.colour, primary.colour);
-    EXPECT_GT(primary.others, 0u);
-    EXPECT_EQ(portrait.others, 0u);
-    EXPECT_EQ(right.others, 0u);
+    EXPECT_TRUE(portrait.colour == primary.colour && right.colour == primary.colour);
+    EXPECT_TRUE(primary.others > 0 && portrait.others == 0 && right.others == 0);
 
     // The next change gives the others the other letter and removes the old files.
     fake_.set.clear();
