@@ -302,15 +302,13 @@ TEST_F(TrayTest, AfficherBringsTheOpenDialogForwardOrElseTheMainWindow) {
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
 }
 
-TEST_F(TrayTest, ChangerWithAnEmptyListDoesNothing) {
+TEST_F(TrayTest, ChangerShowsTheBusyImageDuringTheChangeAndDoesNothingWithAnEmptyList) {
     Records().clear();
     Command(kTrayChangeCommand);
     PumpMessages(100);
     EXPECT_TRUE(Records().empty());
     EXPECT_TRUE(ReportedErrors().empty());
-}
 
-TEST_F(TrayTest, ChangerShowsTheBusyImageDuringTheChange) {
     const std::wstring picture = folder_ + L"rouge.bmp";
     const std::vector<std::uint8_t> bmp = EncodeBmp(Image32(1, 1, 0xFFFF0000u), 24);
     ASSERT_TRUE(win::ReplaceFileAtomically(picture, std::string(bmp.begin(), bmp.end())));
