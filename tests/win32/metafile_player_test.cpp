@@ -20,6 +20,7 @@
 #include "core/error.h"
 #include "core/picture/byte_reader.h"
 #include "core/picture/metafile_check.h"
+#include "win32/file_io.h"
 #include "win32/handles.h"
 #include "win32/strings.h"
 #include "win32/test_support.h"
@@ -95,10 +96,11 @@ std::vector<Playable> Distorted(std::size_t& checked) {
     offer("records.emf", true, every), offer("gradient.emf", true, gradient), offer("records.wmf", false, everyWmf);
     offer("placeable.wmf", false, metafile_seeds::EveryWmfRecord().Placeable());
 
-    const std::uint32_t extremes32[] = {0, 0xFFFFFFFFu, 0x80000000u, 1u << 22, 0x8000};
-    const std::uint32_t extremes16[] = {0, 0xFFFF, 0x7FFF, 0x8000};
-    std::set<std::uint32_t> functions;
+    const std::vector<std::uint32_t> extremes32{0, 0xFFFFFFFFu, 0x80000000u, 1u << 22, 0x8000},
+        extremes16{0, 0xFFFF, 0x7FFF, 0x8000};
+    std::set<std::uint32_t> functions, emfTypes;
     for (const auto& [at, size] : Records(everyWmf, false)) functions.insert(everyWmf[at + 4] | (everyWmf[at + 5] << 8));
+    for (std::uint32_t t = 1; t <= 122; ++t) emfTypes.insert(t);
 
     for (const bool emf : {true, false}) {
         const Bytes& seed = emf ? every : everyWmf;
@@ -115,19 +117,13 @@ std::vector<Playable> Distorted(std::size_t& checked) {
             metafile_seeds::Put(one, emf ? 48 : 6, static_cast<std::uint32_t>(emf ? one.size() : one.size() / 2), 4);
             const std::string name = (emf ? "EMF record at " : "WMF record at ") + std::to_string(at);
             for (std::size_t p = first + (emf ? 8 : 6); p + step <= last; p += step) {
-                for (std::uint32_t v : emf ? std::vector<std::uint32_t>(std::begin(extremes32), std::end(extremes32))
-                                           : std::vector<std::uint32_t>(std::begin(extremes16), std::end(extremes16))) {
+                for (std::uint32_t v : emf ? extremes32 : extremes16) {
                     Bytes b = one;
                     metafile_seeds::Put(b, p, v, static_cast<int>(step));
                     offer(name + ", byte " + std::to_string(p - first) + " = " + std::to_string(v), emf, b);
                 }
             }
-            const auto types = emf ? [] {
-                std::set<std::uint32_t> all;
-                for (std::uint32_t t = 1; t <= 122; ++t) all.insert(t);
-                return all;
-            }() : functions;
-            for (std::uint32_t t : types) {
+            for (std::uint32_t t : emf ? emfTypes : functions) {
                 Bytes b = one;
                 metafile_seeds::Put(b, emf ? first : first + 4, t, emf ? 4 : 2);
                 offer(name + " as type " + std::to_string(t), emf, b);
@@ -224,9 +220,7 @@ TEST(MetafilePlayer, PlaysEveryMetafileTheChecksAcceptWithoutAFaultOrAHang) {
                                         static_cast<std::uint32_t>(p.bytes.size())}, 4);
             batch.insert(batch.end(), p.bytes.begin(), p.bytes.end());
         }
-        win::FileHandle f(::CreateFileW(batchPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        ASSERT_TRUE(f && ::WriteFile(f.get(), batch.data(), static_cast<DWORD>(batch.size()), &written, nullptr));
+        ASSERT_TRUE(win::ReplaceFileAtomically(batchPath, std::string(batch.begin(), batch.end())));
     }
     const std::wstring mappingName = L"Local\\OrvaneMetafilePlayer" + std::to_wstring(::GetCurrentProcessId());
     win::Handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, mappingName.c_str()));
@@ -237,14 +231,9 @@ TEST(MetafilePlayer, PlaysEveryMetafileTheChecksAcceptWithoutAFaultOrAHang) {
 
     // The child's environment: this one's, with Wine's messages about what
     // its player leaves undone silenced (thousands of them slow it down).
-    std::wstring environment = L"WINEDEBUG=-all";
-    environment.push_back(L'\0');
-    if (wchar_t* own = ::GetEnvironmentStringsW()) {
-        for (const wchar_t* v = own; *v; v += wcslen(v) + 1)
-            if (_wcsnicmp(v, L"WINEDEBUG=", 10) != 0) environment.append(v).push_back(L'\0');
-        ::FreeEnvironmentStringsW(own);
-    }
-    environment.push_back(L'\0');
+    wchar_t ownDebug[256]{};
+    const bool hadDebug = ::GetEnvironmentVariableW(L"WINEDEBUG", ownDebug, 256) != 0;
+    ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
 
     // A child plays from `next` on; a fault ends it, a metafile that plays
     // for seconds is ended; the next child starts after the culprit.
@@ -258,8 +247,7 @@ TEST(MetafilePlayer, PlaysEveryMetafileTheChecksAcceptWithoutAFaultOrAHang) {
                            L" " + std::to_wstring(next);
         STARTUPINFOW si{sizeof si};
         PROCESS_INFORMATION pi{};
-        ASSERT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                     environment.data(), nullptr, &si, &pi));
+        ASSERT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
         win::Handle process(pi.hProcess), thread(pi.hThread);
         long last = -1;
         auto lastMove = std::chrono::steady_clock::now();
@@ -286,6 +274,7 @@ TEST(MetafilePlayer, PlaysEveryMetafileTheChecksAcceptWithoutAFaultOrAHang) {
         culprits.push_back(playable[at].what + (hung ? ": still playing after 5 s" : std::string(": ended with ") + code));
         next = at + 1;
     }
+    ::SetEnvironmentVariableW(L"WINEDEBUG", hadDebug ? ownDebug : nullptr);
     ::DeleteFileW(batchPath.c_str());
     ::RemoveDirectoryW(folder.c_str());
 

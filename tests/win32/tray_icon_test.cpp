@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/picture/bmp_file.h"
 #include "core/wallpaper/tray_icon_rules.h"
 #include "core/wallpaper/tray_menu.h"
 #include "wallpaper/about_box.h"
@@ -20,6 +22,7 @@
 #include "wallpaper/main_window.h"
 #include "wallpaper/settings_dialog.h"
 #include "wallpaper/tray_icon.h"
+#include "win32/file_io.h"
 #include "win32/strings.h"
 #include "win32/test_support.h"
 
@@ -140,14 +143,13 @@ protected:
     }
     void Command(int id) { ::PostMessageW(tray_->Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
     std::vector<NotifyRecord>& Records() { return shell_.records; }
+    DWORD LastMessage() { return Records().empty() ? 0 : Records().back().message; }
     // The start-up load of these values; what is stored afterwards was saved.
     void Load() {
-        StoreSetting(L"FileName", folder_ + L"piclist.cfg");
-        StoreSetting(L"RunAtStartup", L"0");
-        StoreSetting(L"RunMode", L"1");
-        StoreSetting(L"Interval", L"30000");
-        StoreSetting(L"TransparentIcon", L"0");
-        StoreSetting(L"QuickIcon", L"0");
+        const std::pair<const wchar_t*, std::wstring> stored[] = {
+            {L"FileName", folder_ + L"piclist.cfg"}, {L"RunAtStartup", L"0"}, {L"RunMode", L"1"},
+            {L"Interval", L"30000"}, {L"TransparentIcon", L"0"}, {L"QuickIcon", L"0"}};
+        for (const auto& [name, value] : stored) StoreSetting(name, value);
         app_->Model().Load();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\Config");
     }
@@ -227,8 +229,7 @@ TEST_F(TrayTest, DoubleClickAndTheKeyboardsSelectShowTheMainWindowAndRefreshTheI
     for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}) Notify(m);
     PumpMessages(::GetDoubleClickTime() + 200);
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
-    ASSERT_FALSE(Records().empty());
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(LastMessage(), static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(clicks, 0);  // the double click swallows the single ones
 
     ::ShowWindow(Main().hwnd(), SW_HIDE);
@@ -236,8 +237,7 @@ TEST_F(TrayTest, DoubleClickAndTheKeyboardsSelectShowTheMainWindowAndRefreshTheI
     Notify(NIN_KEYSELECT);
     PumpMessages(100);
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
-    ASSERT_FALSE(Records().empty());
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(LastMessage(), static_cast<DWORD>(NIM_MODIFY));
 }
 
 TEST_F(TrayTest, ALeftClickAloneDoesNothingButItsEvent) {
@@ -274,65 +274,44 @@ TEST_F(TrayTest, TheMenuOpensOncePerRequestOnTheShellsContextMenuEvent) {
     EXPECT_EQ(menu.openings, 3);
 }
 
-TEST_F(TrayTest, AfficherShowsTheMainWindowWhenNoDialogIsOpen) {
+TEST_F(TrayTest, AfficherBringsTheOpenDialogForwardOrElseTheMainWindow) {
+    // Asked while the modal window is up: that window shows, not the main one.
+    auto askWhileOpen = [&](auto&& open, auto&& isVisible, HWND closeButton) {
+        bool mainShown = true, shown = false;
+        RunSoon([&] {
+            Command(kTrayShowCommand);
+            RunSoon([&] {
+                mainShown = ::IsWindowVisible(Main().hwnd()) != FALSE;
+                shown = isVisible();
+                ::PostMessageW(closeButton, BM_CLICK, 0, 0);
+            });
+        });
+        open();
+        EXPECT_FALSE(mainShown);
+        EXPECT_TRUE(shown);
+    };
+    askWhileOpen([&] { About().ShowModal(); }, [&] { return About().Visible(); },
+                 ::GetDlgItem(About().hwnd(), kAboutOkId));
+    EXPECT_FALSE(About().Visible());
+    SettingsDialog& dialog = app_->Settings();
+    askWhileOpen([&] { EXPECT_EQ(dialog.ShowModal(), 2); }, [&] { return dialog.Visible(); },
+                 dialog.Control(kCancelButton));
+
     Command(kTrayShowCommand);
     PumpMessages(100);
     EXPECT_TRUE(::IsWindowVisible(Main().hwnd()));
 }
 
-TEST_F(TrayTest, AfficherBringsTheOpenAboutBoxInsteadOfTheMainWindow) {
-    bool mainShown = true, aboutShown = false;
-    RunSoon([&] {
-        Command(kTrayShowCommand);
-        RunSoon([&] {
-            mainShown = ::IsWindowVisible(Main().hwnd()) != FALSE;
-            aboutShown = About().Visible();
-            ::PostMessageW(::GetDlgItem(About().hwnd(), kAboutOkId), BM_CLICK, 0, 0);
-        });
-    });
-    About().ShowModal();
-    EXPECT_FALSE(mainShown);
-    EXPECT_TRUE(aboutShown);
-    EXPECT_FALSE(About().Visible());
-}
-
-TEST_F(TrayTest, AfficherBringsTheOpenSettingsDialogInsteadOfTheMainWindow) {
-    SettingsDialog& dialog = app_->Settings();
-    bool mainShown = true, dialogShown = false;
-    RunSoon([&] {
-        Command(kTrayShowCommand);
-        RunSoon([&] {
-            mainShown = ::IsWindowVisible(Main().hwnd()) != FALSE;
-            dialogShown = dialog.Visible();
-            ::PostMessageW(dialog.Control(kCancelButton), BM_CLICK, 0, 0);
-        });
-    });
-    EXPECT_EQ(dialog.ShowModal(), 2);
-    EXPECT_FALSE(mainShown);
-    EXPECT_TRUE(dialogShown);
-}
-
-TEST_F(TrayTest, ChangerWithAnEmptyListDoesNothing) {
+TEST_F(TrayTest, ChangerShowsTheBusyImageDuringTheChangeAndDoesNothingWithAnEmptyList) {
     Records().clear();
     Command(kTrayChangeCommand);
     PumpMessages(100);
     EXPECT_TRUE(Records().empty());
     EXPECT_TRUE(ReportedErrors().empty());
-}
 
-TEST_F(TrayTest, ChangerShowsTheBusyImageDuringTheChange) {
     const std::wstring picture = folder_ + L"rouge.bmp";
-    {
-        // A 1 x 1 red bitmap.
-        const unsigned char bmp[] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0,
-                                     0,   0,   1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                     0,   0,   0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0};
-        HANDLE f = ::CreateFileW(picture.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD put = 0;
-        ::WriteFile(f, bmp, sizeof(bmp), &put, nullptr);
-        ::CloseHandle(f);
-    }
+    const std::vector<std::uint8_t> bmp = EncodeBmp(Image32(1, 1, 0xFFFF0000u), 24);
+    ASSERT_TRUE(win::ReplaceFileAtomically(picture, std::string(bmp.begin(), bmp.end())));
     Load();
     app_->Model().AddFiles({win::Narrow(picture)});
     const HICON idle = tray_->Icon();
@@ -398,8 +377,7 @@ TEST_F(TrayTest, TheHiddenWindowRefusesToCloseAndNeverBlocksLogOff) {
 TEST_F(TrayTest, TheIconGoesAwayWithTheProgram) {
     Records().clear();
     app_.reset();
-    ASSERT_FALSE(Records().empty());
-    EXPECT_EQ(Records().back().message, static_cast<DWORD>(NIM_DELETE));
+    ASSERT_EQ(LastMessage(), static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(Records().back().data.uID, 1u);
 }
 
@@ -410,8 +388,7 @@ TEST_F(TrayTest, AboutBoxLayoutAndText) {
     EXPECT_EQ(Text(about), L"Orvane WallPaper Changer");
     RECT rc{};
     ::GetClientRect(about, &rc);
-    EXPECT_EQ(rc.right, 421);
-    EXPECT_EQ(rc.bottom, 258);
+    EXPECT_EQ(std::make_pair(rc.right, rc.bottom), std::make_pair(421L, 258L));
     const LONG style = ::GetWindowLongW(about, GWL_STYLE);
     EXPECT_TRUE(style & WS_SYSMENU);
     EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
@@ -419,28 +396,20 @@ TEST_F(TrayTest, AboutBoxLayoutAndText) {
     HWND memo = ::GetDlgItem(about, kAboutMemoId);
     EXPECT_TRUE(::GetWindowLongW(memo, GWL_STYLE) & ES_READONLY);
     const std::wstring text = Text(memo);
-    std::vector<std::wstring> lines;
-    for (std::size_t pos = 0;;) {
-        const std::size_t end = text.find(L"\r\n", pos);
-        lines.push_back(text.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos));
-        if (end == std::wstring::npos) break;
-        pos = end + 2;
-    }
-    ASSERT_EQ(lines.size(), 12u);
-    EXPECT_EQ(lines[7], L"Si vous voulez contacter l'auteur pour lui soumettre des modifications, des bugs, ou ");
-    EXPECT_EQ(lines[8], L"toute autre remarque, envoyez un mail à :");
-    EXPECT_EQ(lines[9], kContactAddress);
-    EXPECT_EQ(lines[11], L"Amusez vous bien !");
+    // The last five of its twelve lines.
+    EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 11);
+    EXPECT_TRUE(text.ends_with(
+        L"\r\nSi vous voulez contacter l'auteur pour lui soumettre des modifications, des bugs, ou \r\n"
+        L"toute autre remarque, envoyez un mail à :\r\n" + std::wstring(kContactAddress) + L"\r\n\r\nAmusez vous bien !"))
+        << win::Narrow(text);
 
     HWND ok = ::GetDlgItem(about, kAboutOkId);
     EXPECT_EQ(Text(ok), L"OK");
     RECT memoRect{}, okRect{};
     ::GetWindowRect(memo, &memoRect);
     ::GetWindowRect(ok, &okRect);
-    EXPECT_EQ(memoRect.right - memoRect.left, 417);
-    EXPECT_EQ(memoRect.bottom - memoRect.top, 193);
-    EXPECT_EQ(okRect.right - okRect.left, 100);
-    EXPECT_EQ(okRect.bottom - okRect.top, 41);
+    EXPECT_EQ(std::make_pair(memoRect.right - memoRect.left, memoRect.bottom - memoRect.top), std::make_pair(417L, 193L));
+    EXPECT_EQ(std::make_pair(okRect.right - okRect.left, okRect.bottom - okRect.top), std::make_pair(100L, 41L));
     // Centred under the memo.
     EXPECT_LE(std::abs((okRect.left + okRect.right) - (memoRect.left + memoRect.right)), 1);
     EXPECT_GE(okRect.top, memoRect.bottom);

@@ -45,9 +45,7 @@ TEST(ResampleRegion, IsTheCropOfTheWholeResample) {
         const Image32 src = Random(c.sw, c.sh, static_cast<unsigned>(c.sw * 31 + c.x));
         const Image32 region = ResampleRegion(src, c.fw, c.fh, c.x, c.y, c.w, c.h);
         const Image32 expected = Crop(Resample(src, c.fw, c.fh), c.x, c.y, c.w, c.h);
-        ASSERT_EQ(region.width, c.w);
-        ASSERT_EQ(region.height, c.h);
-        EXPECT_TRUE(region.pixels == expected.pixels) << c.sw << "x" << c.sh << " -> " << c.fw << "x" << c.fh;
+        EXPECT_TRUE(region.width == c.w && region.height == c.h && region.pixels == expected.pixels) << c.sw << "x" << c.sh << " -> " << c.fw << "x" << c.fh;
     }
 }
 
@@ -55,20 +53,16 @@ TEST(ResampleRegion, ClipsToTheWholeAndNeverPlansIt) {
     const Image32 src = Random(50, 20, 7);
     // Half outside on the left and top: the inside part only.
     const Image32 clipped = ResampleRegion(src, 100, 40, -10, -5, 30, 15);
-    EXPECT_EQ(clipped.width, 20);
-    EXPECT_EQ(clipped.height, 10);
-    EXPECT_TRUE(clipped.pixels == Crop(Resample(src, 100, 40), 0, 0, 20, 10).pixels);
+    EXPECT_TRUE(clipped.width == 20 && clipped.pixels == Crop(Resample(src, 100, 40), 0, 0, 20, 10).pixels);
     EXPECT_TRUE(ResampleRegion(src, 100, 40, 100, 0, 5, 5).empty());
     EXPECT_TRUE(ResampleRegion(src, 100, 40, 0, 0, 0, 5).empty());
     // A 1 x 4000 line filling a screen: 7.68 million rows of which 1080 are
-    // wanted, made without the whole's plan or pixels.
-    // Only its middle rows show, and they are one colour.
+    // wanted, made without the whole's plan or pixels: only its middle rows
+    // show, and they are one colour.
     Image32 line = Random(1, 4000, 3);
     for (int y = 1995; y < 2005; ++y) line.at(0, y) = 0xFF123456u;
     const Image32 shown = ResampleRegion(line, 1920, 7680000, 0, 3839460, 1920, 1080);
-    EXPECT_EQ(shown.width, 1920);
-    EXPECT_EQ(shown.height, 1080);
-    EXPECT_TRUE(shown.pixels == Image32(1920, 1080, 0xFF123456u).pixels);
+    EXPECT_TRUE(shown.width == 1920 && shown.pixels == Image32(1920, 1080, 0xFF123456u).pixels);
     EXPECT_THROW(ResampleRegion(src, 1 << 20, 1 << 20, 0, 0, 1 << 20, 1 << 20), Error);
     // No pixels: opaque black of the region's size.
     EXPECT_EQ(ResampleRegion(Image32(), 10, 10, 2, 2, 3, 3).pixels, Image32(3, 3).pixels);

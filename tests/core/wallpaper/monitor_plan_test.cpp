@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace orvane {
 namespace {
 
@@ -23,19 +25,12 @@ Names FilesOf(const MonitorPlan& plan) {
 TEST(MonitorPlan, EachMonitorGetsItsSizeAPictureAndAFileTheCalendarOnlyOnThePrimary) {
     const MonitorPlan plan = PlanMonitorWallpapers(ThreeMonitors(), {"a.jpg", "b.jpg"}, {});
     ASSERT_EQ(plan.monitors.size(), 3u);
-    const MonitorWallpaper& left = plan.monitors[0];
-    EXPECT_EQ(left.deviceId, "\\\\?\\DISPLAY#LEFT");
-    EXPECT_EQ(left.width, 1920);
-    EXPECT_EQ(left.height, 1080);
-    EXPECT_EQ(plan.monitors[1].width, 3840);
-    EXPECT_EQ(plan.monitors[2].width, 1080);
-    EXPECT_EQ(plan.monitors[2].height, 1920);
-    EXPECT_EQ(left.picture, "a.jpg");
-    EXPECT_EQ(plan.monitors[1].picture, "b.jpg");
-    EXPECT_EQ(plan.monitors[2].picture, "a.jpg");  // fewer pictures than monitors: again from the first
-    EXPECT_FALSE(left.calendar);
-    EXPECT_TRUE(plan.monitors[1].calendar);
-    EXPECT_FALSE(plan.monitors[2].calendar);
+    // Fewer pictures than monitors: the third takes the first again.
+    std::vector<std::tuple<std::string, int, int, std::string, bool>> got;
+    for (const auto& m : plan.monitors) got.emplace_back(m.deviceId, m.width, m.height, m.picture, m.calendar);
+    EXPECT_EQ(got, (decltype(got){{"\\\\?\\DISPLAY#LEFT", 1920, 1080, "a.jpg", false},
+                                  {"\\\\?\\DISPLAY#MAIN", 3840, 2160, "b.jpg", true},
+                                  {"\\\\?\\DISPLAY#TALL", 1080, 1920, "a.jpg", false}}));
     EXPECT_EQ(FilesOf(plan), (Names{"OrvaneWallPaper-2a.bmp", "OrvaneWallPaper.bmp", "OrvaneWallPaper-3a.bmp"}));
     EXPECT_TRUE(plan.staleFiles.empty());
 }
@@ -52,8 +47,7 @@ TEST(MonitorPlan, WithoutAFlagThePrimaryIsTheMonitorAtTheOrigin) {
 
 TEST(MonitorPlan, OtherMonitorsAlternateTheirTwoNamesAndGoneOnesAreRemoved) {
     const auto monitors = ThreeMonitors();
-    Names there;
-    Names seen;
+    Names there, seen;
     for (int change = 0; change < 4; ++change) {
         const MonitorPlan plan = PlanMonitorWallpapers(monitors, {"p.jpg"}, there);
         seen.push_back(plan.monitors[0].fileName + plan.monitors[2].fileName);

@@ -61,8 +61,7 @@ TEST(ScreenWallpaper, FillCropsTheOverflowAndDecodesNoMoreThanItShows) {
     // 600 x 100 on 200 x 50: scaled to 300 x 50, 50 cropped on each side.
     FakePicture p = Bands(600, 100, {{100, kRed}, {400, kGreen}, {100, kBlue}});
     const Image32 b = ComposeScreenWallpaper(p.Source(), Screen(WallpaperMode::Fill, 200, 50), nullptr);
-    ASSERT_EQ(b.width, 200);
-    ASSERT_EQ(b.height, 50);
+    ASSERT_EQ(std::make_pair(b.width, b.height), std::make_pair(200, 50));
     EXPECT_TRUE(AllOf(b, 0, 200, kGreen));
     EXPECT_EQ(p.asked, (std::vector<std::pair<int, int>>{{300, 50}}));
     EXPECT_EQ(p.wholeDecodes, 0);
@@ -72,9 +71,7 @@ TEST(ScreenWallpaper, FitLeavesBandsOfTheBackgroundColour) {
     FakePicture p = Bands(200, 200, {{200, kGreen}});
     const Image32 b = ComposeScreenWallpaper(p.Source(), Screen(WallpaperMode::Fit, 300, 100), nullptr);
     ASSERT_EQ(b.width, 300);
-    EXPECT_TRUE(AllOf(b, 0, 100, kRed));
-    EXPECT_TRUE(AllOf(b, 100, 200, kGreen));
-    EXPECT_TRUE(AllOf(b, 200, 300, kRed));
+    EXPECT_TRUE(AllOf(b, 0, 100, kRed) && AllOf(b, 100, 200, kGreen) && AllOf(b, 200, 300, kRed));
     EXPECT_EQ(p.asked, (std::vector<std::pair<int, int>>{{100, 100}}));
 }
 
@@ -94,8 +91,7 @@ TEST(ScreenWallpaper, OwnSizeModesAreThePictureAloneOrPlacedOnTheWholeScreen) {
     }
     // One wallpaper per monitor: centred on the background, or tiled from the top-left.
     const Image32 centred = ComposeScreenWallpaper(p.Source(), Screen(WallpaperMode::Centred, 60, 30, true), nullptr);
-    EXPECT_TRUE(AllOf(centred, 0, 20, kRed));
-    EXPECT_TRUE(AllOf(centred, 40, 60, kRed));
+    EXPECT_TRUE(AllOf(centred, 0, 20, kRed) && AllOf(centred, 40, 60, kRed));
     EXPECT_EQ(centred.at(20, 10), kGreen);
     EXPECT_EQ(centred.at(39, 19), kBlue);
     EXPECT_EQ(centred.at(30, 9), kRed);
@@ -129,12 +125,6 @@ TEST(ScreenWallpaper, ExtremePicturesAndBadScreensGiveAnErrorOrAWallpaperNeverAC
     for (int mode : {1, 2, 6, 10})
         EXPECT_THROW(ComposeScreenWallpaper(nothing, Screen(WallpaperMode(mode), 640, 480), nullptr), Error) << mode;
 }
-
-}  // namespace
-}  // namespace orvane
-
-namespace orvane {
-namespace {
 
 TEST(ScreenWallpaper, FitGrownWhereItWasDecodedIsTheSameBitmap) {
     FakePicture wide = Bands(300, 100, {{100, kGreen}, {200, kBlue}});
