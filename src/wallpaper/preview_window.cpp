@@ -12,6 +12,7 @@
 #include "core/wallpaper/composition.h"
 #include "core/picture/image.h"
 #include "core/picture/resample.h"
+#include "core/wallpaper/wallpaper_composer.h"
 #include "wallpaper/resources/resource_ids.h"
 #include "win32/dib_section.h"
 #include "win32/dpi.h"
@@ -20,6 +21,30 @@
 #include "win32/strings.h"
 
 namespace orvane {
+
+namespace {
+
+// The picture over the whole preview as the wallpaper places it: filled or
+// fitted by the composer of the wallpaper itself (from the copy kept for the
+// preview, no second decode); in the other modes stretched, as always.
+Image32 PlacedForPreview(const Image32& kept, int pictureWidth, int pictureHeight, std::int32_t storedMode, int width,
+                         int height) {
+    const WallpaperMode mode = ModeFromStored(storedMode);
+    if (mode != WallpaperMode::Fill && mode != WallpaperMode::Fit) return Resample(kept, width, height);
+    PictureSource source;
+    source.width = pictureWidth;
+    source.height = pictureHeight;
+    source.decodeWithin = [&kept](int, int) { return kept; };
+    source.decodeWhole = [&kept] { return kept; };
+    ScreenComposition screen;
+    screen.mode = mode;
+    screen.screenWidth = width;
+    screen.screenHeight = height;
+    screen.backgroundColour = ::GetSysColor(COLOR_BACKGROUND);
+    return ComposeScreenWallpaper(source, screen, {});
+}
+
+}  // namespace
 
 namespace {
 
@@ -135,6 +160,7 @@ struct PreviewWindow::Impl {
     win::DibSurface overlayOnBlack;  // the same, on black
     Image32 scaled;                  // the picture resampled to the client size
     std::uint64_t scaledVersion = 0;  // the model's PictureVersion it was made from
+    std::int32_t scaledMode = 0;      // and the WallPaperMode it was placed for
     bool inSizeMove = false;
     SIZE lastClient{-1, -1};
 
@@ -492,12 +518,15 @@ void PreviewWindow::PaintClient(HDC target, const RECT& area) noexcept {
         if (model_.HasPicture() && !img.empty()) {
             const std::uint64_t version = model_.PictureVersion();
             const auto cached = [&] {
-                return m.scaledVersion == version && m.scaled.width == cw && m.scaled.height == ch;
+                return m.scaledVersion == version && m.scaledMode == model_.Settings().WallPaperMode &&
+                       m.scaled.width == cw && m.scaled.height == ch;
             };
             if (!cached() && !m.inSizeMove) {
                 try {
-                    m.scaled = Resample(img, cw, ch);
+                    m.scaled = PlacedForPreview(img, model_.PictureWidth(), model_.PictureHeight(),
+                                                model_.Settings().WallPaperMode, cw, ch);
                     m.scaledVersion = version;
+                    m.scaledMode = model_.Settings().WallPaperMode;
                 } catch (...) {
                     m.scaled = Image32();
                 }

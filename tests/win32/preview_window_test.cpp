@@ -124,6 +124,15 @@ protected:
     int closes_ = 0;
 };
 
+TEST_F(PreviewTest, FittedThePictureShowsTheBandsTheWallpaperWillHave) {
+    rig_.model.MutableSettingsForTests().WallPaperMode = 6;  // "Ajuster": a 4:3 picture, a wider window
+    rig_.model.LookAt(0);
+    Show();
+    const Snapshot snap = Capture(preview_.hwnd());
+    EXPECT_EQ(snap.at(1, snap.height - 5), ::GetSysColor(COLOR_BACKGROUND));
+    EXPECT_EQ(snap.at(snap.width / 2, snap.height - 5), kBlue);
+}
+
 TEST_F(PreviewTest, ShowsThePictureWithTheCalendarAtTheStoredRectangle) {
     ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1024);
     rig_.model.LookAt(0);
