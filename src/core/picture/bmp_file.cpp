@@ -300,4 +300,13 @@ BmpInfo CheckBmp(const std::uint8_t* data, std::size_t size) {
     return info;
 }
 
+Image32 CopyForBitmap(const Image32& picture) {
+    Image32 copy;
+    copy.width = picture.width;
+    copy.height = picture.height;
+    copy.pixels.reserve(picture.pixels.size() + kBmpInPlaceSpareWords);
+    copy.pixels.assign(picture.pixels.begin(), picture.pixels.end());
+    return copy;
+}
+
 }  // namespace orvane

@@ -31,6 +31,10 @@ private:
 // of `image.pixels` to build a 32-bit file without moving the picture.
 inline constexpr std::size_t kBmpInPlaceSpareWords = 14;
 
+// A copy of `picture` with that spare capacity, so that its file is made
+// where the copy is, without moving it again.
+Image32 CopyForBitmap(const Image32& picture);
+
 // EncodeBmp's bytes. At 32 bits they are made in the picture's memory,
 // consumed here: the rows turned bottom-up and the headers put before them,
 // so that a wallpaper change touches no second buffer of its size (nor the

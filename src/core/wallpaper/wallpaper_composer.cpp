@@ -242,15 +242,6 @@ struct SharedDecode {
     }
 };
 
-Image32 ForBitmap(const Image32& picture) {
-    Image32 copy;
-    copy.width = picture.width;
-    copy.height = picture.height;
-    copy.pixels.reserve(picture.pixels.size() + kBmpInPlaceSpareWords);
-    copy.pixels.assign(picture.pixels.begin(), picture.pixels.end());
-    return copy;
-}
-
 }  // namespace
 
 PictureSource DecodeOnceForScreens(const PictureSource& picture, WallpaperMode mode,
@@ -293,7 +284,7 @@ PictureSource DecodeOnceForScreens(const PictureSource& picture, WallpaperMode m
         if (m && m->uses == 1) return std::move(m->picture);
         if (m) {
             m->uses = std::max(m->uses - 1, 0);
-            return ForBitmap(m->picture);
+            return CopyForBitmap(m->picture);
         }
         // Asked for more than the screens said, or past what was decoded.
         const SharedDecode::Made* kept = shared->made.empty() ? nullptr : &shared->made.front();

@@ -26,17 +26,6 @@ std::uint32_t RotationMilliseconds(std::int32_t interval) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(ms, 0xFFFFFFFFu));
 }
 
-// A copy with the room EncodeBmpInPlace wants, so that the bitmap file is
-// made where the copy is, without moving it again.
-Image32 CopyForBitmap(const Image32& source) {
-    Image32 copy;
-    copy.width = source.width;
-    copy.height = source.height;
-    copy.pixels.reserve(source.pixels.size() + kBmpInPlaceSpareWords);
-    copy.pixels.assign(source.pixels.begin(), source.pixels.end());
-    return copy;
-}
-
 bool SameDate(const Date& a, const Date& b) { return a.year == b.year && a.month == b.month && a.day == b.day; }
 
 // Just past midnight, so that the date read then is already the new one

@@ -32,11 +32,7 @@ TEST(CalendarOnWallpaper, PictureSizeModesScaleAllFourByTheHorizontalFactor) {
         // 800 wide picture, 1024 wide screen (768 high): the defaults map to
         // 600, 450, 800, 600; the vertical ones use 800/1024 as well.
         WallpaperSettings s = WithRect(mode, 768, 576, 1024, 768);
-        const CalendarRect r = CalendarRectOnWallpaper(s, 800, 1024);
-        EXPECT_EQ(r.left, 600);
-        EXPECT_EQ(r.top, 450);
-        EXPECT_EQ(r.right, 800);
-        EXPECT_EQ(r.bottom, 600);
+        EXPECT_EQ(CalendarRectOnWallpaper(s, 800, 1024), (CalendarRect{600, 450, 800, 600}));
         // The settings keep screen pixels.
         EXPECT_EQ(s.CalL, 768);
         EXPECT_EQ(s.CalT, 576);
@@ -50,23 +46,14 @@ TEST(CalendarOnWallpaper, HalvesRoundToTheEvenNeighbour) {
     s.CalB = 5;
     s.CalL = 1;
     s.CalR = -1;
-    const CalendarRect r = CalendarRectOnWallpaper(s, 3, 2);
-    EXPECT_EQ(r.left, 2);
-    EXPECT_EQ(r.top, 4);
-    EXPECT_EQ(r.bottom, 8);
-    EXPECT_EQ(r.right, -2);
+    EXPECT_EQ(CalendarRectOnWallpaper(s, 3, 2), (CalendarRect{2, 4, -2, 8}));
 }
 
 TEST(CalendarOnWallpaper, TopBelowBottomIsExchangedInTheSettingsLeftRightNever) {
     WallpaperSettings s = WithRect(2, 900, 700, 100, 300);
     const CalendarRect r = CalendarRectOnWallpaper(s, 1024, 1024);
-    EXPECT_EQ(s.CalT, 300);
-    EXPECT_EQ(s.CalB, 700);
-    EXPECT_EQ(s.CalL, 900);
-    EXPECT_EQ(s.CalR, 100);
-    EXPECT_EQ(r.top, 300);
-    EXPECT_EQ(r.bottom, 700);
-    EXPECT_EQ(r.left, 900);
+    EXPECT_EQ((CalendarRect{s.CalL, s.CalT, s.CalR, s.CalB}), (CalendarRect{900, 300, 100, 700}));
+    EXPECT_EQ(r, (CalendarRect{900, 300, 100, 700}));
 
     // Drawn with the exchanged pair: the title sits at the smaller value.
     WallpaperSettings d = WithRect(2, 0, 400, 700, 0);
